@@ -1,0 +1,65 @@
+# Fresh machine:  make demo  (the loader with a simulated sensor)  |  make test  (every test)
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 20
+
+.PHONY: all deps configure build test sanitize fuzz bench demo render format format-check clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+configure: deps $(BUILD)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The core tests (no Qt) built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DZAR4_WITH_QT=OFF \
+	    -DZAR4_BENCH=OFF -DZAR4_SANITIZE=ON
+	cmake --build build-sanitize -j $(JOBS)
+	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    ctest --output-on-failure -j $(JOBS)
+
+# Each fuzzer of the file readers for FUZZ_SECONDS seconds.
+fuzz: deps
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	    -DZAR4_WITH_QT=OFF -DZAR4_BENCH=OFF -DZAR4_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
+	@set -e; for f in build-fuzz/tests/fuzz_*; do \
+	    [ -x "$$f" ] || continue; \
+	    echo "== $$f ($(FUZZ_SECONDS) s)"; \
+	    mkdir -p build-fuzz/corpus/$$(basename $$f); \
+	    if ! "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -print_final_stats=1 \
+	        build-fuzz/corpus/$$(basename $$f) > build-fuzz/$$(basename $$f).log 2>&1; then \
+	        tail -n 60 build-fuzz/$$(basename $$f).log; exit 1; fi; \
+	    tail -n 6 build-fuzz/$$(basename $$f).log; \
+	done
+
+bench: build
+	@set -e; for b in $(BUILD)/bench/bench_*; do \
+	    [ -x "$$b" ] || continue; echo "== $$b"; "$$b"; done
+
+demo: build
+	scripts/demo $(BUILD)
+
+render: build
+	scripts/render-windows $(BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+clean:
+	rm -rf $(BUILD) build-sanitize build-fuzz

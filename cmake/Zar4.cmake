@@ -1,0 +1,78 @@
+# Building blocks shared by every folder.  Each subsystem folder of src/ is one static
+# library of core code (no Qt) plus, where it has windows, one library of its *_window.cpp
+# files.  Keeping them apart lets a folder be built and tested on its own.
+
+set(ZAR4_SRC ${PROJECT_SOURCE_DIR}/src)
+set(ZAR4_TESTS_DIR ${PROJECT_SOURCE_DIR}/tests)
+
+function(zar4_target_defaults target)
+    target_compile_options(${target} PRIVATE ${ZAR4_WARNINGS})
+    target_include_directories(${target} PUBLIC ${ZAR4_SRC})
+endfunction()
+
+# zar4_core_module(<name> <folder> [DEPS libs...])
+# Core code: every .cpp of the folder except *_window.cpp and main.cpp.
+function(zar4_core_module name folder)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${ZAR4_SRC}/${folder}/*.cpp)
+    list(FILTER sources EXCLUDE REGEX "(_window\\.cpp|/main\\.cpp)$")
+    if(NOT sources)
+        add_library(zar4_${name} INTERFACE)
+        target_include_directories(zar4_${name} INTERFACE ${ZAR4_SRC})
+        target_link_libraries(zar4_${name} INTERFACE ${ARG_DEPS})
+        return()
+    endif()
+    add_library(zar4_${name} STATIC ${sources})
+    zar4_target_defaults(zar4_${name})
+    target_link_libraries(zar4_${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# zar4_window_module(<name> <folder> [DEPS libs...])
+# Qt windows of a folder: its *_window.cpp files (and their headers, for moc).
+function(zar4_window_module name folder)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${ZAR4_SRC}/${folder}/*_window.cpp
+         ${ZAR4_SRC}/${folder}/*_window.h)
+    if(NOT sources)
+        add_library(zar4_${name} INTERFACE)
+        target_link_libraries(zar4_${name} INTERFACE ${ARG_DEPS})
+        return()
+    endif()
+    add_library(zar4_${name} STATIC ${sources})
+    zar4_target_defaults(zar4_${name})
+    target_link_libraries(zar4_${name} PUBLIC ${ARG_DEPS} Qt6::Widgets)
+endfunction()
+
+# zar4_gtest(<name> <folder> [DEPS libs...]): tests/<folder>/*_test.cpp without windows.
+function(zar4_gtest name folder)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${ZAR4_TESTS_DIR}/${folder}/*_test.cpp)
+    list(FILTER sources EXCLUDE REGEX "_window_test\\.cpp$")
+    if(NOT sources)
+        return()
+    endif()
+    add_executable(${name} ${sources})
+    zar4_target_defaults(${name})
+    target_include_directories(${name} PRIVATE ${ZAR4_TESTS_DIR})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} zar4_testsupport GTest::gtest GTest::gmock
+                          GTest::gtest_main Threads::Threads)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30
+                         PROPERTIES TIMEOUT 300)
+endfunction()
+
+# zar4_qt_gtest(<name> <folder> [DEPS libs...]): tests/<folder>/*_window_test.cpp, run with
+# a QApplication on the offscreen platform.
+function(zar4_qt_gtest name folder)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${ZAR4_TESTS_DIR}/${folder}/*_window_test.cpp)
+    if(NOT sources)
+        return()
+    endif()
+    add_executable(${name} ${sources})
+    zar4_target_defaults(${name})
+    target_include_directories(${name} PRIVATE ${ZAR4_TESTS_DIR})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} zar4_qttestsupport GTest::gtest
+                          GTest::gmock Qt6::Widgets Qt6::Test Threads::Threads)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                         PROPERTIES TIMEOUT 300 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

@@ -1,0 +1,29 @@
+#pragma once
+// Which device stands behind "COM n". By default COM n is /dev/ttyS{n-1}; a port map file
+// (lines such as "COM3=/dev/ttyUSB0", blank lines and # comments allowed) overrides single
+// ports. The desktop program and the command line read the map beside the program file.
+
+#include <map>
+#include <string>
+
+namespace zar4 {
+
+// The device path openPort uses for port number n (1-256).
+std::string devicePathForPort(int port);
+
+// Replaces the whole map with the entries of `path`. A missing file gives an empty map
+// (every port at its default). Returns false when the file exists but cannot be read.
+bool loadPortMap(const std::string& path);
+// Sets or (with an empty path) removes one entry.
+void setPortDevice(int port, const std::string& devicePath);
+void clearPortMap();
+
+// Parses the text of a port map file: entries by port number. Lines that are not
+// "COMn=path" with n in 1-256 are ignored.
+std::map<int, std::string> parsePortMap(const std::string& text);
+
+// The port map file that belongs to a program file: the settings file's name with "ports" in
+// place of "ini" (zar4loader -> zar4loader.ports).
+std::string portMapPathForProgram(const std::string& programPath);
+
+} // namespace zar4

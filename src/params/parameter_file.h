@@ -1,0 +1,39 @@
+#pragma once
+// Parameter files: one text file per bank (32 value lines) and one common file (5 value
+// lines), named from the operator's base name. These are the rules every reader and writer of
+// the files shares: the transfers, the editor and the command line.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zar4 {
+
+constexpr int kBankCount = 15;
+constexpr int kCommonItem = 15;
+constexpr int kBankWords = 32;
+constexpr int kCommonWords = 5;
+// Names are built in a buffer of 260 characters; the longest suffix is 9 characters.
+constexpr std::size_t kMaxBaseNameLength = 250;
+
+// base + ".pr%X.zar4" for banks 0-14 (one upper-case hexadecimal digit), ".prM.zar4" for 15.
+std::string parameterFileName(const std::string& base, int item);
+bool baseNameFits(const std::string& base);
+
+// One value line: leading blanks skipped, decimal digits up to the first other character,
+// no digits gives 0. Digits accumulate as an unsigned 32-bit number (wrapping), returned as
+// the signed 32-bit word the program keeps in memory.
+std::int32_t parseValueLine(std::string_view line);
+
+// Reads up to `count` value lines from `path` into `words` (one line is one value, however
+// long it is; CR LF and LF alike). Returns how many lines were read (fewer than `count` when
+// the file ended early), or -1 when the file cannot be opened.
+int readValueLines(const std::string& path, std::int32_t* words, int count);
+
+// The text of `count` words, one "%d" per line, each ended by LF or (editor files) CR LF.
+std::string formatValueLines(const std::int32_t* words, int count, bool crlf);
+
+// A bank record belongs to this sensor model when words 8 and 9 are both at most 255.
+bool bankWordsAreThisModel(const std::int32_t* words);
+
+} // namespace zar4

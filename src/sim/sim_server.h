@@ -1,0 +1,85 @@
+#pragma once
+// The simulated ZAR4: a model of the sensor's memory and mode, its protocol engine, and a
+// server that answers on a pseudo-terminal from a background thread. Tests, the demo and the
+// benchmarks talk to it exactly as to a sensor on a serial line.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zar4::sim {
+
+constexpr int kPatternWords = 208 * 236;
+
+// One fault, chosen per run.
+struct Fault {
+    enum class Kind {
+        NoReply,     // say nothing
+        ShortReply,  // send only the first `shortBytes` bytes of the reply
+        BadChecksum, // reply with a wrong checksum
+        Nak,         // answer 0x15 instead of the reply
+        HangUp,      // close the line
+    };
+    Kind kind = Kind::NoReply;
+    std::uint8_t command = 0; // command code 0x81-0x88, or 0x43 for the mode request
+    int nth = 1;              // at the n-th command of that code (1-based)...
+    int patternBlock = -1;    // ...or, when >= 0, at this Get/PutPatternBlock block number
+                              //    of any half (the nth such occurrence)
+    int shortBytes = 1;
+};
+
+struct SimOptions {
+    bool paced = false;   // replies leave at the host's line rate (10 bits a byte)
+    int flashTimeMs = 0;  // time FlashPatternHalf takes before it answers
+    std::string stateDir; // keep banks and patterns here between runs ("" = memory only)
+    std::string linkPath; // also place a symbolic link to the device here
+    std::vector<Fault> faults;
+    std::vector<std::uint8_t> strayBeforeModeAnswer; // bytes sent ahead of ACK 0x02
+    int wrongModelBank = -1;  // this bank's block carries word 9 = 480
+    int slowByteDelayUs = 0;  // extra delay between reply bytes
+    bool startInPcMode = false;
+    bool logFrames = false;   // print every frame to standard error
+};
+
+struct SensorModel {
+    std::array<std::array<std::uint16_t, 32>, 15> bank{};
+    std::array<std::uint16_t, 32> common{};
+    // 15 banks and the compensation data (16); stored row by row as the sensor sends them.
+    std::array<std::vector<std::uint16_t>, 16> pattern;
+    bool pcMode = false;
+    // The recognisable default content: each bank's number drawn large over a gradient, part
+    // of it masked; parameters that differ from bank to bank; COMMUNIC 5 (57600 bit/s).
+    static SensorModel defaultContent();
+    int communic() const { return (common[4] >> 8) & 7; }
+};
+
+class SimServer {
+public:
+    explicit SimServer(SimOptions options = {});
+    ~SimServer();
+    SimServer(const SimServer&) = delete;
+    SimServer& operator=(const SimServer&) = delete;
+
+    // Opens the pseudo-terminal and starts answering. False (with a reason on stderr) on
+    // failure.
+    bool start();
+    void stop();
+    // The device a client opens (the pseudo-terminal's slave side, or linkPath when set).
+    std::string devicePath() const;
+
+    // Runs `f` on the model under the server's lock.
+    void withModel(const std::function<void(SensorModel&)>& f);
+    // Every byte the host has sent since the start or the last clearLog(), in order.
+    std::vector<std::uint8_t> receivedBytes();
+    void clearLog();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace zar4::sim

@@ -1,0 +1,68 @@
+#pragma once
+// The transfer engine: the read and write sequences, connect and return to run. It owns the
+// order of exchanges, the stop request and the outcome; it talks to the operator only through
+// a TransferView (the progress window, the command line, the tests).
+
+#include "common/message_service.h"
+
+#include <string>
+
+namespace zar4 {
+
+enum class Operation { Read, Write };
+
+struct TransferRequest {
+    Operation operation = Operation::Read;
+    std::string baseName;
+    bool includeParameters = true;
+    bool includePatterns = true;
+    int firstBank = 0; // a bank b is chosen when firstBank <= b <= lastBank
+    int lastBank = 14;
+};
+
+enum class StopRequest { None, Cancelled, Declined };
+
+// Program-wide: CANCEL sets Cancelled, a refused overwrite Declined; a transfer that saw it
+// sets it back to None when it ends.
+extern StopRequest stopRequest;
+
+class TransferView {
+public:
+    virtual ~TransferView() = default;
+    virtual void setStatusText(const std::string& text) = 0; // control 1051
+    virtual void setItemText(const std::string& text) = 0;   // control 1053
+    // Moves the progress bar (range 0-512) and makes the window visible.
+    virtual void setProgress(int position) = 0;
+    // Lets the events that are waiting through (once after every pattern block); a CANCEL
+    // click seen here sets stopRequest.
+    virtual void pump() = 0;
+    // Questions, notices and the "Error" box at the end of a failed transfer.
+    virtual MessageService& messages() = 0;
+};
+
+enum class TransferOutcome {
+    Failed,      // the "Error" box was shown with lastErrorText; the window closes
+    Declined,    // the operator refused to overwrite; the window closes at once, no message
+    Cancelled,   // status "Aborted."; the window waits for OK
+    Completed,   // status "Reading from ZAR4 is completed." / "Writing to ZAR4 is completed."
+    NothingDone, // status "No target data for reading out." / "No target data fo writing in."
+};
+
+// Runs the whole transfer on `port` (already connected), including its end: the "Error" box
+// on failure or the final status text. Sets the progress range's start (position 0) first.
+TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, int port);
+
+// The baud code of the settings code for a position of the baud-rate list (0-4), or -1.
+int baudCodeForIndex(int baudIndex);
+
+// Connect: sets currentPort = port, opens it, asks "Agree to stop operation of ZAR4?" (unless
+// `askFirst` is false, for the command line's own confirmation), sets the baud rate, mode
+// request, Stop. Shows its own messages. True when connected; on any failure or No the port
+// is closed again.
+bool connectSensor(int port, int baudIndex, MessageService& messages, bool askFirst = true);
+
+// Return to run: Run, then close the port whatever the reply. Shows the failure text.
+// True when the sensor acknowledged Run.
+bool returnToRun(MessageService& messages);
+
+} // namespace zar4

@@ -1,0 +1,57 @@
+#include "ui/key_rule_dialog.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+
+namespace zar4::ui {
+
+KeyRuleDialog::KeyRuleDialog(QWidget* parent) : QDialog(parent) {}
+
+void KeyRuleDialog::bindCommand(QAbstractButton* control, std::function<void()> command) {
+    if (auto* push = qobject_cast<QPushButton*>(control)) {
+        push->setAutoDefault(false);
+        push->setDefault(false);
+    }
+    commands_.insert(control, command);
+    connect(control, &QAbstractButton::clicked, this, [command] { command(); });
+    connect(control, &QObject::destroyed, this,
+            [this, control] { commands_.remove(static_cast<QAbstractButton*>(control)); });
+}
+
+bool KeyRuleDialog::runCommandOf(QAbstractButton* control) {
+    auto it = commands_.find(control);
+    if (it == commands_.end() || !control->isEnabled())
+        return false;
+    auto command = it.value(); // the command may rebind or destroy controls
+    command();
+    return true;
+}
+
+void KeyRuleDialog::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        auto* focused = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+        if (focused && isAncestorOf(focused))
+            runCommandOf(focused);
+        event->accept();
+        return;
+    }
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void removeDefaultButtons(QWidget* root) {
+    for (auto* button : root->findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+}
+
+} // namespace zar4::ui
