@@ -28,7 +28,9 @@ std::string fileNameOf(const std::string& path) {
 
 } // namespace
 
-SafeFileWriter::~SafeFileWriter() { abandon(); }
+SafeFileWriter::~SafeFileWriter() {
+    abandon();
+}
 
 bool SafeFileWriter::open(const std::string& path) {
     abandon();

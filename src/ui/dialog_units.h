@@ -19,9 +19,7 @@ public:
     // Pixels for a horizontal or vertical length in dialog units, rounded half up.
     int x(int dlu) const { return (dlu * baseX_ * 2 + 4) / 8; }
     int y(int dlu) const { return (dlu * baseY_ * 2 + 8) / 16; }
-    QRect rect(int x0, int y0, int w, int h) const {
-        return QRect(x(x0), y(y0), x(w), y(h));
-    }
+    QRect rect(int x0, int y0, int w, int h) const { return QRect(x(x0), y(y0), x(w), y(h)); }
 
 private:
     int baseX_;

@@ -4,8 +4,8 @@
 
 namespace zar4::ui {
 
-BoxAnswer QtMessageService::show(const std::string& title, const std::string& text,
-                                 BoxIcon icon, BoxButtons buttons) {
+BoxAnswer QtMessageService::show(const std::string& title, const std::string& text, BoxIcon icon,
+                                 BoxButtons buttons) {
     QMessageBox box(owner_.data());
     box.setWindowTitle(QString::fromStdString(title));
     box.setText(QString::fromStdString(text));

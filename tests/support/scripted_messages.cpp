@@ -4,14 +4,13 @@
 
 namespace zar4::test {
 
-ScriptedMessages& ScriptedMessages::expect(std::string title, std::string text,
-                                           BoxAnswer answer) {
+ScriptedMessages& ScriptedMessages::expect(std::string title, std::string text, BoxAnswer answer) {
     script_.push_back({std::move(title), std::move(text), answer});
     return *this;
 }
 
-BoxAnswer ScriptedMessages::show(const std::string& title, const std::string& text,
-                                 BoxIcon icon, BoxButtons buttons) {
+BoxAnswer ScriptedMessages::show(const std::string& title, const std::string& text, BoxIcon icon,
+                                 BoxButtons buttons) {
     BoxAnswer answer = buttons == BoxButtons::YesNo ? BoxAnswer::No : BoxAnswer::Ok;
     if (script_.empty()) {
         ADD_FAILURE() << "unexpected message box \"" << title << "\": \"" << text << "\"";

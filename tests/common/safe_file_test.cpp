@@ -1,0 +1,136 @@
+#include "common/safe_file.h"
+
+#include <dirent.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zar4 {
+namespace {
+
+class SafeFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zar4-safefile-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        chmod(dir_.c_str(), 0700);
+        std::string cmd = "rm -rf '" + dir_ + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+    std::string read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // Names in the folder, so a test sees any temporary file left behind.
+    std::vector<std::string> entries() {
+        std::vector<std::string> names;
+        DIR* d = opendir(dir_.c_str());
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != "..")
+                names.push_back(n);
+        }
+        closedir(d);
+        return names;
+    }
+    std::string dir_;
+};
+
+TEST_F(SafeFileTest, WritesExactBytesAndReplacesOldContent) {
+    std::string path = dir_ + "/a.prM.zar4";
+    std::string binary("1\r\n\0\xff"
+                       "2",
+                       6);
+    ASSERT_TRUE(writeFileSafely(path, "old content that is longer"));
+    ASSERT_TRUE(writeFileSafely(path, binary));
+    EXPECT_EQ(read(path), binary);
+    EXPECT_EQ(entries(), std::vector<std::string>{"a.prM.zar4"});
+    ASSERT_TRUE(writeFileSafely(path, ""));
+    EXPECT_EQ(read(path), "");
+}
+
+TEST_F(SafeFileTest, UnfinishedWriterLeavesPreviousFileAndNoTemporary) {
+    std::string path = dir_ + "/line1.pt3.bmp";
+    ASSERT_TRUE(writeFileSafely(path, "previous pattern"));
+    {
+        SafeFileWriter writer;
+        ASSERT_TRUE(writer.open(path));
+        ASSERT_TRUE(writer.write("half a pat", 10));
+        // Destroyed without commit: the read was cancelled or failed.
+    }
+    EXPECT_EQ(read(path), "previous pattern");
+    EXPECT_EQ(entries().size(), 1u);
+
+    SafeFileWriter writer;
+    ASSERT_TRUE(writer.open(path));
+    ASSERT_TRUE(writer.write("new ", 4));
+    ASSERT_TRUE(writer.write("pattern", 7));
+    EXPECT_EQ(read(path), "previous pattern") << "the target changes only at commit";
+    ASSERT_TRUE(writer.commit());
+    EXPECT_EQ(read(path), "new pattern");
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_FALSE(writer.commit()) << "a second commit has nothing to commit";
+    EXPECT_EQ(entries().size(), 1u);
+}
+
+TEST_F(SafeFileTest, FailuresAreReportedAndLeaveNothingBehind) {
+    EXPECT_FALSE(writeFileSafely(dir_ + "/missing-folder/x.prM.zar4", "1\n"));
+    EXPECT_FALSE(writeFileSafely("", "1\n"));
+
+    // A folder the program may not write into (root ignores permissions, so only test when
+    // the refusal really happens).
+    std::string locked = dir_ + "/locked";
+    ASSERT_EQ(mkdir(locked.c_str(), 0500), 0);
+    if (access(locked.c_str(), W_OK) != 0) {
+        EXPECT_FALSE(writeFileSafely(locked + "/x.ini", "0\n"));
+    }
+}
+
+TEST_F(SafeFileTest, WriteAfterFailureRefusesCommit) {
+    std::string path = dir_ + "/z.ptA.bmp";
+    ASSERT_TRUE(writeFileSafely(path, "kept"));
+    SafeFileWriter writer;
+    ASSERT_TRUE(writer.open(path));
+    // Close the descriptor under the writer to make the next write fail like a full disk.
+    for (int fd = 3; fd < 256; ++fd) {
+        std::string link = "/proc/self/fd/" + std::to_string(fd);
+        char target[512];
+        ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, n).find(".z.ptA.bmp.tmp") != std::string::npos) {
+            close(fd);
+            break;
+        }
+    }
+    EXPECT_FALSE(writer.write("data", 4));
+    EXPECT_FALSE(writer.good());
+    EXPECT_FALSE(writer.commit());
+    EXPECT_EQ(read(path), "kept");
+    EXPECT_EQ(entries().size(), 1u);
+}
+
+TEST_F(SafeFileTest, KeepsThePermissionsOfTheFileItReplaces) {
+    std::string path = dir_ + "/p.prM.zar4";
+    ASSERT_TRUE(writeFileSafely(path, "1"));
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_TRUE(writeFileSafely(path, "2"));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(SafeFileTest, ReadableTest) {
+    EXPECT_FALSE(fileIsReadable(dir_ + "/none"));
+    ASSERT_TRUE(writeFileSafely(dir_ + "/some", "x"));
+    EXPECT_TRUE(fileIsReadable(dir_ + "/some"));
+}
+
+} // namespace
+} // namespace zar4
