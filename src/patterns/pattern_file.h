@@ -3,6 +3,7 @@
 // rows of 236 pixels, blue-green-red), with the mask flag carried inside the pixel bytes.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -11,7 +12,7 @@ namespace zar4 {
 constexpr int kPatternRows = 208;
 constexpr int kPatternColumns = 236;
 constexpr int kPatternHeaderSize = 54;
-constexpr int kPatternRasterSize = kPatternRows * kPatternColumns * 3; // 147264
+constexpr int kPatternRasterSize = kPatternRows * kPatternColumns * 3;    // 147264
 constexpr int kPatternFileSize = kPatternHeaderSize + kPatternRasterSize; // 147318
 
 // base + ".pt%X.bmp" for banks 0-14, ".cmp.bmp" for 15 (and above).
@@ -27,16 +28,49 @@ void wordToFilePixel(std::uint16_t word, std::uint8_t* bgr);
 std::uint16_t filePixelToWord(const std::uint8_t* bgr);
 
 bool isMasked(const std::uint8_t* bgr);
-void maskPixel(std::uint8_t* bgr);   // for a pixel that is not masked
-void unmaskPixel(std::uint8_t* bgr); // for a masked pixel
+// maskPixel turns an unmasked pixel into the masked form of the same fields (the blue field's
+// lowest bit, the flag, forced to 1); unmaskPixel turns a masked pixel into the unmasked form
+// with the flag cleared. Each leaves a pixel that is already in the wanted state untouched, so
+// a second call can never scramble its colour.
+void maskPixel(std::uint8_t* bgr);
+void unmaskPixel(std::uint8_t* bgr);
 
 // The raster of one pattern: stored row k, pixel c at byte (k * 236 + c) * 3.
 struct PatternImage {
     std::array<std::uint8_t, kPatternRasterSize> raster{};
-    std::uint8_t* pixel(int row, int column) { return &raster[(row * kPatternColumns + column) * 3]; }
+    std::uint8_t* pixel(int row, int column) {
+        return &raster[(row * kPatternColumns + column) * 3];
+    }
     const std::uint8_t* pixel(int row, int column) const {
         return &raster[(row * kPatternColumns + column) * 3];
     }
 };
+
+using PatternHeader = std::array<std::uint8_t, kPatternHeaderSize>;
+
+// The editor's load: the first 54 bytes of the file into `header`, the next 147264 into
+// `image`, with no check of the header. A file shorter than 147318 bytes fills what it has;
+// the header and raster bytes beyond its end keep the values they held before the call.
+// Returns false, changing nothing, when the file cannot be opened for reading (missing,
+// unreadable, or not a regular file such as a folder).
+bool loadPatternForEditing(const std::string& path, PatternHeader& header, PatternImage& image);
+
+// The same load from bytes already in memory. Returns how many bytes were taken (at most
+// 147318); the bytes of header and raster beyond them keep their previous values.
+std::size_t loadPatternFromBytes(const std::uint8_t* data, std::size_t size, PatternHeader& header,
+                                 PatternImage& image);
+
+// The whole file content for `image`: a freshly built header followed by the raster,
+// exactly 147318 bytes.
+std::string patternFileBytes(const PatternImage& image);
+
+// The editor's save: the header built afresh (whatever header was loaded) and the raster,
+// written through writeFileSafely. False on any failure; the previous file is then untouched.
+bool savePattern(const std::string& path, const PatternImage& image);
+
+// "Edit Patterns": bit k (1 << k) set for every bank k of 0-14 whose pattern file
+// patternFileName(base, k) cannot be opened for reading. 0x7FFF means no pattern file at all.
+std::uint16_t findMissingPatterns(const std::string& base);
+constexpr std::uint16_t kNoPatternFiles = 0x7FFF;
 
 } // namespace zar4
