@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zar4 {
 
@@ -205,6 +206,7 @@ public:
 
 private:
     void snapshot();
+    void finishPendingSegment();
     void changePixel(int px, int py, bool mask);
     void stamp(int x, int y);
     void stampSegment(int x0, int y0, int x1, int y1);
@@ -235,11 +237,18 @@ private:
     int curX_ = 0;
     int curY_ = 0;
     bool segmentPending_ = false;
+    bool strokeMasks_ = true; // pen (true) or eraser (false), fixed at the stroke's press
 
     static constexpr int kCornerRoom = 10;
     ViewPoint corners_[kCornerRoom]{};
     int cornerCount_ = 0;
 };
+
+// The window positions a pen or eraser segment from (x0, y0) to (x1, y1) stamps, in stamp
+// order (increasing running coordinate). The line passes exactly through (x1, y1) and within
+// one pixel of (x0, y0); the slope is taken in single precision on the window coordinates
+// themselves.
+std::vector<ViewPoint> segmentPositions(int x0, int y0, int x1, int y1);
 
 // The shape geometry on its own, for callers and tests that need it without an editor:
 // every view pixel inside the triangle or quadrangle of `count` corners (view coordinates,

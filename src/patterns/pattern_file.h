@@ -69,7 +69,8 @@ std::string patternFileBytes(const PatternImage& image);
 bool savePattern(const std::string& path, const PatternImage& image);
 
 // "Edit Patterns": bit k (1 << k) set for every bank k of 0-14 whose pattern file
-// patternFileName(base, k) cannot be opened for reading. 0x7FFF means no pattern file at all.
+// patternFileName(base, k) cannot be opened for reading the way loadPatternForEditing opens
+// it. 0x7FFF (kNoPatternFiles) means no pattern file at all.
 std::uint16_t findMissingPatterns(const std::string& base);
 constexpr std::uint16_t kNoPatternFiles = 0x7FFF;
 
