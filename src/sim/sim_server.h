@@ -13,7 +13,14 @@
 
 namespace zar4::sim {
 
-constexpr int kPatternWords = 208 * 236;
+constexpr int kPatternRows = 208;
+constexpr int kPatternColumns = 236;
+constexpr int kPatternWords = kPatternRows * kPatternColumns;
+// A pattern travels in two halves of 128 and 80 rows; each row as two blocks of 128 and 108
+// pixels, every block in a reply of 128 words.
+constexpr int kHalfRows[2] = {128, 80};
+constexpr int kBlockWords = 128;
+constexpr int kOddBlockPixels = kPatternColumns - kBlockWords; // 108
 
 // One fault, chosen per run.
 struct Fault {
@@ -39,10 +46,10 @@ struct SimOptions {
     std::string linkPath; // also place a symbolic link to the device here
     std::vector<Fault> faults;
     std::vector<std::uint8_t> strayBeforeModeAnswer; // bytes sent ahead of ACK 0x02
-    int wrongModelBank = -1;  // this bank's block carries word 9 = 480
-    int slowByteDelayUs = 0;  // extra delay between reply bytes
+    int wrongModelBank = -1;                         // this bank's block carries word 9 = 480
+    int slowByteDelayUs = 0;                         // extra delay between reply bytes
     bool startInPcMode = false;
-    bool logFrames = false;   // print every frame to standard error
+    bool logFrames = false; // print every frame to standard error
 };
 
 struct SensorModel {
@@ -51,6 +58,12 @@ struct SensorModel {
     // 15 banks and the compensation data (16); stored row by row as the sensor sends them.
     std::array<std::vector<std::uint16_t>, 16> pattern;
     bool pcMode = false;
+    // One pattern half as PutPatternBlock fills it (128 rows), until FlashPatternHalf commits
+    // it. Cleared after every flash.
+    std::vector<std::uint16_t> staging = std::vector<std::uint16_t>(kHalfRows[0] * kPatternColumns);
+    // The half selector of the last LoadPatternHalf (-1: none yet): the half GetPatternBlock
+    // serves.
+    int loadedSelector = -1;
     // The recognisable default content: each bank's number drawn large over a gradient, part
     // of it masked; parameters that differ from bank to bank; COMMUNIC 5 (57600 bit/s).
     static SensorModel defaultContent();
