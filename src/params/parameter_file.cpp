@@ -62,32 +62,64 @@ std::int32_t parseValueLine(std::string_view line) {
     return parser.value();
 }
 
+namespace {
+
+// Splits a stream of characters into value lines: a line ends at its line feed, however long
+// it is, and a last line without a line feed still holds a value.
+class LineReader {
+public:
+    LineReader(std::int32_t* words, int count) : words_(words), count_(count) {}
+    bool full() const { return lines_ >= count_; }
+    int completeLines() const { return lines_; }
+    void feed(int c) {
+        if (c == '\n') {
+            words_[lines_++] = parser_.value();
+            parser_ = ValueParser();
+            inLine_ = false;
+            return;
+        }
+        inLine_ = true;
+        parser_.feed(static_cast<unsigned char>(c));
+    }
+    int finish() {
+        if (inLine_ && !full())
+            words_[lines_++] = parser_.value();
+        inLine_ = false;
+        return lines_;
+    }
+
+private:
+    std::int32_t* words_;
+    int count_;
+    int lines_ = 0;
+    bool inLine_ = false;
+    ValueParser parser_;
+};
+
+} // namespace
+
 int readValueLines(const std::string& path, std::int32_t* words, int count) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
         return -1;
-    int lines = 0;
-    bool inLine = false;
-    ValueParser parser;
-    while (lines < count) {
+    LineReader reader(words, count);
+    while (!reader.full()) {
         int c = std::getc(file);
-        if (c == EOF) {
-            // A last line without its line break still holds a value.
-            if (inLine)
-                words[lines++] = parser.value();
+        if (c == EOF)
             break;
-        }
-        if (c == '\n') {
-            words[lines++] = parser.value();
-            parser = ValueParser();
-            inLine = false;
-            continue;
-        }
-        inLine = true;
-        parser.feed(static_cast<unsigned char>(c));
+        reader.feed(c);
     }
+    // A read error part-way ends the file there: a line cut off by it is not a value.
+    bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    return lines;
+    return failed ? reader.completeLines() : reader.finish();
+}
+
+int readValueLinesFromText(std::string_view text, std::int32_t* words, int count) {
+    LineReader reader(words, count);
+    for (std::size_t i = 0; i < text.size() && !reader.full(); ++i)
+        reader.feed(static_cast<unsigned char>(text[i]));
+    return reader.finish();
 }
 
 std::string formatValueLines(const std::int32_t* words, int count, bool crlf) {
@@ -103,7 +135,8 @@ std::string formatValueLines(const std::int32_t* words, int count, bool crlf) {
 }
 
 bool bankWordsAreThisModel(const std::int32_t* words) {
-    return words[8] <= 255 && words[9] <= 255;
+    return static_cast<std::uint32_t>(words[8]) <= 255u &&
+           static_cast<std::uint32_t>(words[9]) <= 255u;
 }
 
 } // namespace zar4

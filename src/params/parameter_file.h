@@ -33,7 +33,12 @@ int readValueLines(const std::string& path, std::int32_t* words, int count);
 // The text of `count` words, one "%d" per line, each ended by LF or (editor files) CR LF.
 std::string formatValueLines(const std::int32_t* words, int count, bool crlf);
 
-// A bank record belongs to this sensor model when words 8 and 9 are both at most 255.
+// A bank record belongs to this sensor model when words 8 and 9 are both at most 255. The
+// words are compared as the unsigned numbers that were written in the file: a line such as
+// "4294967295" wraps to -1 in memory, yet it is no model mark of this sensor.
 bool bankWordsAreThisModel(const std::int32_t* words);
+
+// The same reading rule for text already in memory. Returns how many lines were read.
+int readValueLinesFromText(std::string_view text, std::int32_t* words, int count);
 
 } // namespace zar4

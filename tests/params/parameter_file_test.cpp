@@ -1,0 +1,370 @@
+#include "params/parameter_file.h"
+#include "params/parameter_set.h"
+#include "params/params_test_files.h"
+#include "support/scripted_messages.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace zar4::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ParameterFileName, SuffixIsOneUpperCaseHexDigitOrM) {
+    EXPECT_EQ(parameterFileName("/d/line1", 0), "/d/line1.pr0.zar4");
+    EXPECT_EQ(parameterFileName("/d/line1", 9), "/d/line1.pr9.zar4");
+    EXPECT_EQ(parameterFileName("/d/line1", 10), "/d/line1.prA.zar4");
+    EXPECT_EQ(parameterFileName("/d/line1", 14), "/d/line1.prE.zar4");
+    EXPECT_EQ(parameterFileName("/d/line1", 15), "/d/line1.prM.zar4");
+    EXPECT_TRUE(baseNameFits(std::string(250, 'a')));
+    EXPECT_FALSE(baseNameFits(std::string(251, 'a')));
+}
+
+TEST(ValueLine, DigitsUpToTheFirstOtherCharacter) {
+    EXPECT_EQ(parseValueLine("1654\n"), 1654);
+    EXPECT_EQ(parseValueLine("1654\r\n"), 1654);
+    EXPECT_EQ(parseValueLine(" \t 42"), 42);
+    EXPECT_EQ(parseValueLine("12x34"), 12);
+    EXPECT_EQ(parseValueLine("abc"), 0);
+    EXPECT_EQ(parseValueLine(""), 0);
+    EXPECT_EQ(parseValueLine("-5"), 0);
+    EXPECT_EQ(parseValueLine("65535"), 65535);
+    // Digits keep accumulating as an unsigned 32-bit number.
+    EXPECT_EQ(parseValueLine("4294967296"), 0);
+    EXPECT_EQ(parseValueLine("4294967295"), -1);
+}
+
+TEST(ValueLine, LineBreaksLastLineAndLongLines) {
+    std::int32_t words[4] = {-7, -7, -7, -7};
+    EXPECT_EQ(readValueLinesFromText("1\r\n2\n\n x\r\n", words, 4), 4);
+    EXPECT_EQ(words[0], 1);
+    EXPECT_EQ(words[1], 2);
+    EXPECT_EQ(words[2], 0);
+    EXPECT_EQ(words[3], 0);
+
+    // A last line without its line break is still a line; nothing beyond the end is touched.
+    std::int32_t more[3] = {-7, -7, -7};
+    EXPECT_EQ(readValueLinesFromText("5\n6", more, 3), 2);
+    EXPECT_EQ(more[1], 6);
+    EXPECT_EQ(more[2], -7);
+    EXPECT_EQ(readValueLinesFromText("", more, 3), 0);
+
+    // However long a line is, it is one value: the next line is the next word.
+    std::string longLine = "123" + std::string(5000, ' ') + "999\n7\n";
+    std::int32_t two[2] = {};
+    EXPECT_EQ(readValueLinesFromText(longLine, two, 2), 2);
+    EXPECT_EQ(two[0], 123);
+    EXPECT_EQ(two[1], 7);
+
+    TempFolder folder;
+    std::string path = folder.base() + ".txt";
+    writeText(path, longLine);
+    two[0] = two[1] = 0;
+    EXPECT_EQ(readValueLines(path, two, 2), 2);
+    EXPECT_EQ(two[0], 123);
+    EXPECT_EQ(two[1], 7);
+    EXPECT_EQ(readValueLines(folder.base() + ".none", two, 2), -1);
+}
+
+TEST(ValueLine, FormatEndsLinesAsAsked) {
+    const std::int32_t words[3] = {0, 65535, 236};
+    EXPECT_EQ(formatValueLines(words, 3, false), "0\n65535\n236\n");
+    EXPECT_EQ(formatValueLines(words, 3, true), "0\r\n65535\r\n236\r\n");
+}
+
+TEST(ModelCheck, WordsEightAndNineAtMost255) {
+    BankRecord r = initialBankRecordA();
+    EXPECT_TRUE(bankWordsAreThisModel(r.words.data()));
+    r.words[8] = 255;
+    r.words[9] = 255;
+    EXPECT_TRUE(bankWordsAreThisModel(r.words.data()));
+    r.words[8] = 256;
+    EXPECT_FALSE(bankWordsAreThisModel(r.words.data()));
+    r.words[8] = 0;
+    r.words[9] = 256;
+    EXPECT_FALSE(bankWordsAreThisModel(r.words.data()));
+    // "4294967295" in a file wraps to -1: not a model mark of this sensor.
+    r.words[9] = -1;
+    EXPECT_FALSE(bankWordsAreThisModel(r.words.data()));
+}
+
+TEST(InitialData, RecordsAAndB) {
+    const BankRecord a = initialBankRecordA();
+    const BankRecord b = initialBankRecordB();
+    const std::int32_t expectedA[kBankWords] = {
+        5,    0,    0, 0, 0, 0,   0,   0,     236, 208, 100,  100, 0, 0, 1, 0,
+        1654, 1640, 0, 0, 0, 472, 416, 49088, 0,   7,   8192, 0,   0, 0, 0, 0};
+    for (int i = 0; i < kBankWords; ++i) {
+        EXPECT_EQ(a.words[static_cast<std::size_t>(i)], expectedA[i]) << "word " << i;
+        const std::int32_t expectedB = i == 15 ? 100 : i == 25 ? 6 : expectedA[i];
+        EXPECT_EQ(b.words[static_cast<std::size_t>(i)], expectedB) << "word " << i;
+    }
+    const CommonRecord c = initialCommonRecord();
+    EXPECT_EQ(c.words, (std::array<std::int32_t, kCommonWords>{16, 0, 0, 0, 32}));
+}
+
+class OpenForEditing : public ::testing::Test {
+protected:
+    void TearDown() override { messages.verify(); }
+
+    void writeWholeSet(bool crlf) {
+        for (int k = 0; k < kBankCount; ++k)
+            writeBankFile(base, k, distinctBankRecord(k), crlf);
+        writeCommonFile(base, distinctCommonRecord(), crlf);
+    }
+
+    TempFolder folder;
+    std::string base = folder.base();
+    ParameterSet set;
+    ScriptedMessages messages;
+};
+
+TEST_F(OpenForEditing, TransferFilesAndEditorFilesLoadAlike) {
+    writeWholeSet(false);
+    ASSERT_TRUE(openForEditing(set, base, messages));
+    EXPECT_EQ(set.missingMask, 0);
+    for (int k = 0; k < kBankCount; ++k)
+        EXPECT_EQ(set.bank[static_cast<std::size_t>(k)].words, distinctBankRecord(k).words);
+    EXPECT_EQ(set.common.words, distinctCommonRecord().words);
+
+    // Saved by the editor (CR LF), then loaded again: the same set.
+    ASSERT_TRUE(saveSet(set, base, messages));
+    EXPECT_EQ(readText(parameterFileName(base, 0)).substr(0, 6), "1\r\n8\r\n");
+    ParameterSet again;
+    ASSERT_TRUE(openForEditing(again, base, messages));
+    EXPECT_EQ(again.missingMask, 0);
+    for (int k = 0; k < kBankCount; ++k)
+        EXPECT_EQ(again.bank[static_cast<std::size_t>(k)].words,
+                  set.bank[static_cast<std::size_t>(k)].words);
+    EXPECT_EQ(again.common.words, set.common.words);
+}
+
+TEST_F(OpenForEditing, MissingBanksMarkTheirBitsWithoutAQuestion) {
+    writeBankFile(base, 0, distinctBankRecord(0));
+    writeBankFile(base, 5, distinctBankRecord(5));
+    writeCommonFile(base, distinctCommonRecord());
+    set.bank[3].words[0] = 4711; // a missing record keeps what it held
+    ASSERT_TRUE(openForEditing(set, base, messages));
+    // Bits 14-11 and 9-1 set (banks 1-4 and 6-14); bit 15 (bank 0), 10 (bank 5), 0 clear.
+    EXPECT_EQ(set.missingMask, 0x7BFE);
+    EXPECT_TRUE(bankPresent(set, 0));
+    EXPECT_TRUE(bankPresent(set, 5));
+    EXPECT_FALSE(bankPresent(set, 1));
+    EXPECT_FALSE(bankPresent(set, 14));
+    EXPECT_TRUE(commonPresent(set));
+    EXPECT_EQ(lowestPresentBank(set), 0);
+    EXPECT_EQ(set.bank[3].words[0], 4711);
+}
+
+TEST_F(OpenForEditing, ExtraLinesAreIgnoredAndAShortFileIsInvalid) {
+    writeWholeSet(false);
+    writeBankFile(base, 4, distinctBankRecord(4), false, 40);
+    writeText(
+        parameterFileName(base, kCommonItem),
+        valueLines(std::vector<int>{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
+                                    17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32},
+                   32, false));
+    ASSERT_TRUE(openForEditing(set, base, messages));
+    EXPECT_EQ(set.bank[4].words, distinctBankRecord(4).words);
+    EXPECT_EQ(set.common.words, (std::array<std::int32_t, kCommonWords>{1, 2, 3, 4, 5}));
+    ASSERT_TRUE(saveSet(set, base, messages));
+    EXPECT_EQ(readText(parameterFileName(base, kCommonItem)), "1\r\n2\r\n3\r\n4\r\n5\r\n");
+
+    // One bank file of 31 lines spoils the whole set, even with every other file fine.
+    writeBankFile(base, 12, distinctBankRecord(12), false, 31);
+    messages.expectNotice(kInvalidFileText);
+    EXPECT_FALSE(openForEditing(set, base, messages));
+    // So does a short common file.
+    writeBankFile(base, 12, distinctBankRecord(12));
+    writeText(parameterFileName(base, kCommonItem), "1\n2\n3\n4\n");
+    messages.expectNotice(kInvalidFileText);
+    EXPECT_FALSE(openForEditing(set, base, messages));
+}
+
+TEST_F(OpenForEditing, ModelMarkAbove255StopsLoading) {
+    writeWholeSet(false);
+    BankRecord edge = distinctBankRecord(2);
+    edge.words[8] = 255;
+    edge.words[9] = 255;
+    writeBankFile(base, 2, edge);
+    ASSERT_TRUE(openForEditing(set, base, messages));
+
+    BankRecord foreign = distinctBankRecord(7);
+    foreign.words[8] = 256;
+    writeBankFile(base, 7, foreign);
+    writeBankFile(base, 3, distinctBankRecord(3), false, 20); // short, before the foreign one
+    set.bank[9].words[0] = -1;
+    messages.expectNotice(kWrongModelText);
+    EXPECT_FALSE(openForEditing(set, base, messages));
+    // Loading stopped at bank 7: bank 9's file was never read.
+    EXPECT_EQ(set.bank[9].words[0], -1);
+}
+
+TEST_F(OpenForEditing, ShortFileIsNotJudgedByAnEarlierSetsModelMark) {
+    set.bank[6].words[8] = 300; // left over from another set
+    writeWholeSet(false);
+    writeBankFile(base, 6, distinctBankRecord(6), false, 5);
+    messages.expectNotice(kInvalidFileText);
+    EXPECT_FALSE(openForEditing(set, base, messages));
+}
+
+TEST_F(OpenForEditing, NoFileAtAll) {
+    messages.expectQuestion(kNothingFoundQuestion, false).expectNotice(kNothingFoundText);
+    EXPECT_FALSE(openForEditing(set, base, messages));
+    messages.verify();
+
+    messages.expectQuestion(kNothingFoundQuestion, true);
+    ASSERT_TRUE(openForEditing(set, base, messages));
+    EXPECT_EQ(set.missingMask, 0);
+    for (const BankRecord& r : set.bank)
+        EXPECT_EQ(r.words, initialBankRecordA().words);
+    EXPECT_EQ(set.common.words, initialCommonRecord().words);
+    // Nothing reaches the disk before a save.
+    EXPECT_TRUE(fs::is_empty(folder.path()));
+}
+
+TEST_F(OpenForEditing, OnlyTheCommonFile) {
+    writeCommonFile(base, distinctCommonRecord());
+    messages.expectQuestion(kNoBankFileQuestion, false);
+    ASSERT_TRUE(openForEditing(set, base, messages));
+    EXPECT_EQ(set.missingMask, kOnlyCommonFound);
+    EXPECT_FALSE(anyBankPresent(set));
+    messages.verify();
+
+    messages.expectQuestion(kNoBankFileQuestion, true);
+    ASSERT_TRUE(openForEditing(set, base, messages));
+    EXPECT_EQ(set.missingMask, 0);
+    for (const BankRecord& r : set.bank)
+        EXPECT_EQ(r.words, initialBankRecordB().words);
+    EXPECT_EQ(set.common.words, distinctCommonRecord().words);
+}
+
+TEST_F(OpenForEditing, CommonFileMissing) {
+    writeBankFile(base, 14, distinctBankRecord(14));
+    messages.expectQuestion(kNoCommonFileQuestion, false);
+    ASSERT_TRUE(openForEditing(set, base, messages));
+    EXPECT_EQ(set.missingMask, 0xFFFF & ~bankMissingBit(14));
+    EXPECT_FALSE(commonPresent(set));
+    messages.verify();
+
+    messages.expectQuestion(kNoCommonFileQuestion, true);
+    ASSERT_TRUE(openForEditing(set, base, messages));
+    EXPECT_EQ(set.missingMask, 0xFFFE & ~bankMissingBit(14));
+    EXPECT_EQ(set.common.words, initialCommonRecord().words);
+    EXPECT_EQ(lowestPresentBank(set), 14);
+}
+
+TEST_F(OpenForEditing, AFileThatCannotBeReadIsNotTakenForMissing) {
+    writeWholeSet(false);
+    fs::remove(parameterFileName(base, 8));
+    // A link to itself exists, but no one can open it.
+    ASSERT_EQ(::symlink(fs::path(parameterFileName(base, 8)).filename().c_str(),
+                        parameterFileName(base, 8).c_str()),
+              0);
+    messages.expectNotice(kUnreadableFileText);
+    EXPECT_FALSE(openForEditing(set, base, messages));
+}
+
+TEST_F(OpenForEditing, TooLongABaseNameTouchesNothing) {
+    set.missingMask = 0x1234;
+    messages.expectNotice(kBaseNameTooLongText);
+    EXPECT_FALSE(openForEditing(
+        set, folder.path() + "/" + std::string(251 - folder.path().size() - 1, 'n'), messages));
+    EXPECT_EQ(set.missingMask, 0x1234);
+
+    set.missingMask = 0;
+    messages.expectNotice(kBaseNameTooLongText);
+    EXPECT_FALSE(saveSet(set, base + std::string(250, 'n'), messages));
+    EXPECT_TRUE(fs::is_empty(folder.path()));
+}
+
+class SaveSet : public OpenForEditing {};
+
+TEST_F(SaveSet, WritesPresentRecordsWithExactBytes) {
+    set.common = initialCommonRecord();
+    set.bank[0] = initialBankRecordA();
+    set.bank[14] = initialBankRecordB();
+    set.missingMask = 0xFFFE & ~bankMissingBit(0) & ~bankMissingBit(14);
+    ASSERT_TRUE(saveSet(set, base, messages));
+    EXPECT_EQ(readText(parameterFileName(base, kCommonItem)), "16\r\n0\r\n0\r\n0\r\n32\r\n");
+    EXPECT_EQ(readText(parameterFileName(base, 0)),
+              valueLines(initialBankRecordA().words, 32, true));
+    EXPECT_EQ(readText(parameterFileName(base, 14)),
+              valueLines(initialBankRecordB().words, 32, true));
+    // Records marked missing are never written.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 3);
+
+    set.missingMask = kCommonMissingBit | bankMissingBit(0) | bankMissingBit(14);
+    ParameterSet only = set;
+    only.missingMask = static_cast<std::uint16_t>(~bankMissingBit(3));
+    only.bank[3] = distinctBankRecord(3);
+    ASSERT_TRUE(saveSet(only, folder.base("other"), messages));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 4);
+    EXPECT_TRUE(fs::exists(parameterFileName(folder.base("other"), 3)));
+}
+
+TEST_F(SaveSet, StopsAtTheFirstFileThatCannotBeWritten) {
+    for (int k = 0; k < kBankCount; ++k)
+        set.bank[static_cast<std::size_t>(k)] = distinctBankRecord(k);
+    set.common = distinctCommonRecord();
+    set.missingMask = 0;
+    writeText(parameterFileName(base, 9), "old bank 9\n");
+    // Bank 10's file cannot be replaced: a folder with something in it stands in its place.
+    fs::create_directory(parameterFileName(base, 10));
+    fs::create_directory(parameterFileName(base, 10) + "/keep");
+
+    messages.expectNotice(kWriteFailedText);
+    EXPECT_FALSE(saveSet(set, base, messages));
+    // Written in the order common, 14, 13, 12, 11: those are there; 10 failed; 9 down to 0
+    // were never touched.
+    EXPECT_EQ(readText(parameterFileName(base, kCommonItem)),
+              valueLines(distinctCommonRecord().words, kCommonWords, true));
+    for (int k = 11; k <= 14; ++k)
+        EXPECT_EQ(readText(parameterFileName(base, k)),
+                  valueLines(distinctBankRecord(k).words, kBankWords, true))
+            << "bank " << k;
+    EXPECT_TRUE(fs::exists(parameterFileName(base, 10) + "/keep"));
+    EXPECT_EQ(readText(parameterFileName(base, 9)), "old bank 9\n");
+    for (int k = 0; k < 9; ++k)
+        EXPECT_FALSE(fs::exists(parameterFileName(base, k))) << "bank " << k;
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 7);
+}
+
+TEST(EditorBanks, CreateAndCopyAskOnlyForMissingBanks) {
+    ScriptedMessages messages;
+    ParameterSet set;
+    set.missingMask = static_cast<std::uint16_t>(~bankMissingBit(2));
+    set.bank[2] = distinctBankRecord(2);
+    set.bank[9].words[0] = 77;
+
+    EXPECT_TRUE(createBankOnRequest(set, 2, messages)); // present: no question
+    messages.expectQuestion(kNoBankFileQuestion, false);
+    EXPECT_FALSE(createBankOnRequest(set, 4, messages));
+    EXPECT_FALSE(bankPresent(set, 4));
+    messages.expectQuestion(kNoBankFileQuestion, true);
+    EXPECT_TRUE(createBankOnRequest(set, 4, messages));
+    EXPECT_TRUE(bankPresent(set, 4));
+    EXPECT_EQ(set.bank[4].words, initialBankRecordA().words);
+
+    messages.expectQuestion(kCopyDestinationQuestion, false);
+    EXPECT_FALSE(copyBank(set, 2, 9, messages));
+    EXPECT_FALSE(bankPresent(set, 9));
+    EXPECT_EQ(set.bank[9].words[0], 77);
+    messages.expectQuestion(kCopyDestinationQuestion, true);
+    EXPECT_TRUE(copyBank(set, 2, 9, messages));
+    EXPECT_TRUE(bankPresent(set, 9));
+    EXPECT_EQ(set.bank[9].words, distinctBankRecord(2).words);
+    // Onto a present bank: no question.
+    EXPECT_TRUE(copyBank(set, 9, 4, messages));
+    EXPECT_EQ(set.bank[4].words, distinctBankRecord(2).words);
+    EXPECT_EQ(set.missingMask, static_cast<std::uint16_t>(
+                                   ~(bankMissingBit(2) | bankMissingBit(4) | bankMissingBit(9))));
+    messages.verify();
+}
+
+} // namespace
+} // namespace zar4::test
