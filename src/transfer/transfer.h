@@ -5,6 +5,7 @@
 
 #include "common/message_service.h"
 
+#include <cstdint>
 #include <string>
 
 namespace zar4 {
@@ -38,6 +39,9 @@ public:
     virtual void pump() = 0;
     // Questions, notices and the "Error" box at the end of a failed transfer.
     virtual MessageService& messages() = 0;
+    // Bytes that went over the line in one exchange (the command frame and, when it came, the
+    // reply). Only a view that shows a byte count or a rate needs it.
+    virtual void wireBytes(int bytes) { (void)bytes; }
 };
 
 enum class TransferOutcome {
@@ -52,6 +56,13 @@ enum class TransferOutcome {
 // on failure or the final status text. Sets the progress range's start (position 0) first.
 TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, int port);
 
+// True when `bank` (0-14) lies in the request's range; bank 15 is never chosen.
+bool bankIsChosen(const TransferRequest& request, int bank);
+
+// The bytes a transfer puts on the line both ways when every chosen file and item is there:
+// the total a progress display measures against.
+std::int64_t plannedWireBytes(const TransferRequest& request);
+
 // The baud code of the settings code for a position of the baud-rate list (0-4), or -1.
 int baudCodeForIndex(int baudIndex);
 
@@ -60,6 +71,14 @@ int baudCodeForIndex(int baudIndex);
 // request, Stop. Shows its own messages. True when connected; on any failure or No the port
 // is closed again.
 bool connectSensor(int port, int baudIndex, MessageService& messages, bool askFirst = true);
+
+// The pieces of connect, for callers that make their own sequence (the command line):
+// opening sets currentPort = port, opens it and sets the baud rate of the list position,
+// showing "Failed to open COM port." or "Baud rate setting is invalid." (the port is then
+// closed again); the exchanges are purge, mode request, purge, Stop, showing the protocol's
+// text on failure (the port stays open: the caller closes it).
+bool openSensorPort(int port, int baudIndex, MessageService& messages);
+bool connectExchanges(int port, MessageService& messages);
 
 // Return to run: Run, then close the port whatever the reply. Shows the failure text.
 // True when the sensor acknowledged Run.

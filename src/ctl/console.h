@@ -1,0 +1,98 @@
+#pragma once
+// The command line's face of the engine: message boxes become lines on standard error (with
+// questions answered by option, by the operator at a terminal, or by a safe default), and the
+// progress window becomes a one-line bar with bytes, rate and time left.
+
+#include "common/message_service.h"
+#include "ctl/ctl_options.h"
+#include "transfer/transfer.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+namespace zar4::ctl {
+
+// Set by the Ctrl-C handler; the console view turns it into CANCEL.
+extern volatile std::sig_atomic_t interruptRequested;
+
+// Keeps track of a progress line that is on the terminal without its line end, so that any
+// other output starts on a line of its own.
+class ConsoleLine {
+public:
+    explicit ConsoleLine(std::ostream& err) : err_(err) {}
+    std::ostream& stream() { return err_; }
+    void draw(const std::string& text);
+    // Ends a drawn progress line so that the next output starts on a new line.
+    void breakLine();
+
+private:
+    std::ostream& err_;
+    bool open_ = false;
+    std::size_t width_ = 0;
+};
+
+class ConsoleMessages : public MessageService {
+public:
+    ConsoleMessages(ConsoleLine& line, std::istream& in, bool interactive, Answer overwrite,
+                    Answer abortOnMissing)
+        : line_(line), in_(in), interactive_(interactive), overwrite_(overwrite),
+          abortOnMissing_(abortOnMissing) {}
+
+    BoxAnswer show(const std::string& title, const std::string& text, BoxIcon icon,
+                   BoxButtons buttons) override;
+
+    // A Yes/No question put to the operator at the terminal; `fallback` when nobody can answer.
+    bool askOperator(const std::string& title, const std::string& text, bool fallback);
+
+private:
+    ConsoleLine& line_;
+    std::istream& in_;
+    bool interactive_;
+    Answer overwrite_;
+    Answer abortOnMissing_;
+};
+
+class ConsoleView : public TransferView {
+public:
+    // `showProgress`: draw the bar (standard error is a terminal). `plannedBytes`: the wire
+    // bytes of the whole transfer, for the time left.
+    ConsoleView(ConsoleLine& line, MessageService& messages, bool showProgress,
+                std::int64_t plannedBytes);
+
+    void setStatusText(const std::string& text) override;
+    void setItemText(const std::string& text) override;
+    void setProgress(int position) override;
+    void pump() override;
+    MessageService& messages() override { return messages_; }
+    void wireBytes(int bytes) override;
+
+    // Draws the last state of the bar and ends its line.
+    void finish();
+    const std::string& statusText() const { return status_; }
+    std::int64_t bytesDone() const { return bytes_; }
+
+private:
+    void pollInterrupt();
+    void draw(bool force);
+
+    ConsoleLine& line_;
+    MessageService& messages_;
+    bool showProgress_;
+    std::int64_t planned_;
+    std::int64_t bytes_ = 0;
+    int position_ = 0;
+    std::string status_;
+    std::string item_;
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point lastDraw_;
+    bool drawn_ = false;
+};
+
+// The bar's text: "[####    ]  12.3/160.2 kB  5.7 kB/s  0:25 left  <status> <item>".
+std::string progressLine(std::int64_t bytes, std::int64_t planned, double seconds,
+                         const std::string& status, const std::string& item);
+
+} // namespace zar4::ctl

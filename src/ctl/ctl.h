@@ -1,0 +1,34 @@
+#pragma once
+// zar4ctl as a function: the command line's whole behaviour over given streams, so that the
+// program's main() only gathers its surroundings and the tests can run it in-process too.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace zar4::ctl {
+
+enum ExitStatus {
+    kExitCompleted = 0, // also "No target data..."
+    kExitFailed = 1,
+    kExitUsage = 2,   // usage or port-setting error
+    kExitStopped = 3, // refused by the operator, or Ctrl-C
+};
+
+struct CtlEnvironment {
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+    bool inIsTerminal = false;
+    bool errIsTerminal = false;
+    // The folder of the running program: the port map is read from zar4loader.ports there.
+    std::string programDir;
+};
+
+int runCtl(const std::vector<std::string>& args, CtlEnvironment& env);
+
+// The port number for a --port value: COM n (1-256) or a device path, which is given a free
+// port slot. -1 (with the reason in `why`) when the value is neither.
+int resolvePort(const std::string& port, std::string& why);
+
+} // namespace zar4::ctl

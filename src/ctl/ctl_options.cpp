@@ -1,0 +1,269 @@
+#include "ctl/ctl_options.h"
+
+#include <cstdlib>
+
+namespace zar4::ctl {
+
+namespace {
+
+const char* const kRates[] = {"4800", "9600", "19200", "38400", "57600"};
+
+bool parseBank(const std::string& text, int& bank) {
+    if (text.empty() || text.size() > 2)
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    bank = std::atoi(text.c_str());
+    return bank >= 0 && bank <= 14;
+}
+
+bool parseBanks(const std::string& text, int& first, int& last) {
+    auto dash = text.find('-');
+    if (dash == std::string::npos) {
+        if (!parseBank(text, first))
+            return false;
+        last = first;
+        return true;
+    }
+    return parseBank(text.substr(0, dash), first) && parseBank(text.substr(dash + 1), last);
+}
+
+bool commandTakes(CtlCommand command, const std::string& option) {
+    bool transfer = command == CtlCommand::Read || command == CtlCommand::Write;
+    if (option == "--port" || option == "--baud" || option == "--help")
+        return true;
+    if (option == "--banks" || option == "--parameters" || option == "--patterns" ||
+        option == "--no-connect" || option == "--keep-stopped")
+        return transfer;
+    if (option == "--overwrite" || option == "--no-overwrite")
+        return command == CtlCommand::Read;
+    if (option == "--skip-missing" || option == "--abort-on-missing" || option == "--yes")
+        return command == CtlCommand::Write;
+    return false;
+}
+
+ParseResult refuse(std::string why) {
+    ParseResult result;
+    result.error = std::move(why);
+    return result;
+}
+
+} // namespace
+
+const char* commandName(CtlCommand command) {
+    switch (command) {
+    case CtlCommand::Connect:
+        return "connect";
+    case CtlCommand::Run:
+        return "run";
+    case CtlCommand::Read:
+        return "read";
+    case CtlCommand::Write:
+        return "write";
+    case CtlCommand::None:
+        break;
+    }
+    return "";
+}
+
+int baudIndexForRate(const std::string& rate) {
+    for (int i = 0; i < 5; ++i)
+        if (rate == kRates[i])
+            return i;
+    return -1;
+}
+
+ParseResult parseCommandLine(const std::vector<std::string>& args) {
+    ParseResult result;
+    CtlOptions& o = result.options;
+    std::size_t i = 0;
+    if (args.empty())
+        return refuse("no command given");
+    const std::string& first = args[0];
+    if (first == "--help" || first == "-h") {
+        if (args.size() > 1)
+            return refuse("--help takes nothing after it");
+        o.help = true;
+        result.ok = true;
+        return result;
+    }
+    for (CtlCommand c : {CtlCommand::Connect, CtlCommand::Run, CtlCommand::Read, CtlCommand::Write})
+        if (first == commandName(c))
+            o.command = c;
+    if (o.command == CtlCommand::None)
+        return refuse("unknown command '" + first + "'");
+    ++i;
+
+    bool sawOverwrite = false, sawMissing = false, sawBanks = false, sawBaud = false;
+    bool optionsEnded = false;
+    std::vector<std::string> positional;
+    for (; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string value;
+        bool hasValue = false;
+        auto eq = arg.find('=');
+        if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+            hasValue = true;
+        }
+        if (arg == "-h")
+            arg = "--help";
+        if (!commandTakes(o.command, arg))
+            return refuse(std::string("'") + commandName(o.command) + "' does not take " + arg);
+        bool needsValue = arg == "--port" || arg == "--baud" || arg == "--banks";
+        if (needsValue && !hasValue) {
+            if (i + 1 >= args.size())
+                return refuse(arg + " needs a value");
+            value = args[++i];
+        } else if (!needsValue && hasValue) {
+            return refuse(arg + " takes no value");
+        }
+        if (arg == "--help") {
+            o.help = true;
+        } else if (arg == "--port") {
+            if (value.empty())
+                return refuse("--port needs a COM name or a device path");
+            o.port = value;
+        } else if (arg == "--baud") {
+            if (sawBaud)
+                return refuse("--baud given twice");
+            sawBaud = true;
+            o.baudIndex = baudIndexForRate(value);
+            if (o.baudIndex < 0)
+                return refuse("--baud must be 4800, 9600, 19200, 38400 or 57600, not '" + value +
+                              "'");
+        } else if (arg == "--banks") {
+            if (sawBanks)
+                return refuse("--banks given twice");
+            sawBanks = true;
+            if (!parseBanks(value, o.firstBank, o.lastBank))
+                return refuse("--banks must be A-B or A with banks 0 to 14, not '" + value + "'");
+        } else if (arg == "--parameters") {
+            o.parameters = true;
+        } else if (arg == "--patterns") {
+            o.patterns = true;
+        } else if (arg == "--overwrite" || arg == "--no-overwrite") {
+            Answer a = arg == "--overwrite" ? Answer::Yes : Answer::No;
+            if (sawOverwrite && o.overwrite != a)
+                return refuse("--overwrite and --no-overwrite exclude each other");
+            sawOverwrite = true;
+            o.overwrite = a;
+        } else if (arg == "--skip-missing" || arg == "--abort-on-missing") {
+            Answer a = arg == "--abort-on-missing" ? Answer::Yes : Answer::No;
+            if (sawMissing && o.abortOnMissing != a)
+                return refuse("--skip-missing and --abort-on-missing exclude each other");
+            sawMissing = true;
+            o.abortOnMissing = a;
+        } else if (arg == "--yes") {
+            o.yes = true;
+        } else if (arg == "--no-connect") {
+            o.noConnect = true;
+        } else if (arg == "--keep-stopped") {
+            o.keepStopped = true;
+        }
+    }
+    if (o.help) {
+        result.ok = true;
+        return result;
+    }
+    bool transfer = o.command == CtlCommand::Read || o.command == CtlCommand::Write;
+    if (transfer) {
+        if (positional.size() != 1)
+            return refuse(positional.empty() ? "BASE (the base file name) is missing"
+                                             : "only one BASE may be given");
+        o.base = positional[0];
+        if (o.base.empty())
+            return refuse("BASE must not be empty");
+    } else if (!positional.empty()) {
+        return refuse(std::string("'") + commandName(o.command) + "' takes no '" + positional[0] +
+                      "'");
+    }
+    if (o.port.empty())
+        return refuse("--port is required");
+    if (!o.parameters && !o.patterns) {
+        o.parameters = true;
+        o.patterns = true;
+    }
+    result.ok = true;
+    return result;
+}
+
+std::string usageText(CtlCommand command) {
+    const std::string common = "  --port PORT     COM1 to COM256 (see zar4loader.ports beside the "
+                               "program) or a device path\n"
+                               "  --baud RATE     4800, 9600, 19200, 38400 or 57600 (default "
+                               "57600); the sensor's\n"
+                               "                  Communication-set must match\n";
+    const std::string transfer =
+        "  --banks A-B     banks A to B, or one bank A (0-14; default 0-14; a start after\n"
+        "                  the end chooses no bank)\n"
+        "  --parameters    the bank and common parameters\n"
+        "  --patterns      the reference patterns (with neither, both are transferred)\n"
+        "  --no-connect    the sensor is already stopped: skip the connect exchanges\n"
+        "  --keep-stopped  leave the sensor stopped afterwards (default: send it to run)\n";
+    const std::string status = "Exit status: 0 completed (also when there was nothing to "
+                               "transfer), 1 failed,\n"
+                               "2 usage or port-setting error, 3 stopped by the operator "
+                               "(Ctrl-C acts as CANCEL).\n";
+    switch (command) {
+    case CtlCommand::Connect:
+        return "Usage: zar4ctl connect --port PORT [--baud RATE]\n"
+               "Stops the sensor and puts it into PC communication mode, then closes the "
+               "port.\n\n" +
+               common;
+    case CtlCommand::Run:
+        return "Usage: zar4ctl run --port PORT [--baud RATE]\n"
+               "Sends the sensor back to its run mode and closes the port.\n\n" +
+               common;
+    case CtlCommand::Read:
+        return "Usage: zar4ctl read --port PORT [--baud RATE] [--banks A-B] [--parameters] "
+               "[--patterns]\n"
+               "                   [--overwrite | --no-overwrite] [--no-connect] "
+               "[--keep-stopped] BASE\n"
+               "Reads the sensor's data into the files BASE.pr0.zar4 ... BASE.prM.zar4 and "
+               "BASE.pt0.bmp ...\n\n" +
+               common + transfer +
+               "  --overwrite     replace existing files without asking\n"
+               "  --no-overwrite  stop at the first existing file (default without a "
+               "terminal)\n\n" +
+               status;
+    case CtlCommand::Write:
+        return "Usage: zar4ctl write --port PORT [--baud RATE] [--banks A-B] [--parameters] "
+               "[--patterns]\n"
+               "                    [--skip-missing | --abort-on-missing] [--yes] "
+               "[--no-connect]\n"
+               "                    [--keep-stopped] BASE\n"
+               "Writes the files of BASE into the sensor; each pattern half goes into its "
+               "flash memory.\n\n" +
+               common + transfer +
+               "  --skip-missing      skip the items whose files are missing\n"
+               "  --abort-on-missing  stop at the first missing file (default without a "
+               "terminal)\n"
+               "  --yes               agree to overwrite the sensor's settings without "
+               "asking\n\n" +
+               status;
+    case CtlCommand::None:
+        break;
+    }
+    return "Usage: zar4ctl COMMAND [options]\n"
+           "The ZAR4 Data Loader's command line.\n\n"
+           "Commands:\n"
+           "  connect  stop the sensor (PC communication mode)\n"
+           "  run      send the sensor back to run mode\n"
+           "  read     read parameters and patterns from the sensor into files\n"
+           "  write    write parameter and pattern files into the sensor\n\n"
+           "zar4ctl COMMAND --help describes each command.\n\n" +
+           status;
+}
+
+} // namespace zar4::ctl
