@@ -52,7 +52,9 @@ bool requestPcMode(int port);
 bool exchange(int port, Command code);
 
 // 4 * (bank + 1) + 2 * half.
-inline int halfSelector(int bank, int half) { return 4 * (bank + 1) + 2 * half; }
+inline int halfSelector(int bank, int half) {
+    return 4 * (bank + 1) + 2 * half;
+}
 
 // A bank block (64 bytes) belongs to this model when the high bytes of words 8 and 9 are 0.
 bool blockIsThisModel(const std::uint8_t* block);

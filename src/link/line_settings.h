@@ -1,0 +1,45 @@
+#pragma once
+// How a settings code (the 32-bit word configurePort takes) maps onto the Linux terminal
+// interface. Kept apart from the port table so that the mapping can be checked without a
+// device: a pseudo-terminal, for one, silently keeps 8 data bits and no parity whatever it is
+// asked, so mark and space parity can only be checked here.
+//
+// The fields are those of the kernel's termios2 (flag values as in <termios.h>); the speeds
+// are in bits per second.
+
+#include <cstdint>
+
+namespace zar4 {
+
+struct LineTermios {
+    std::uint32_t iflag = 0;
+    std::uint32_t oflag = 0;
+    std::uint32_t cflag = 0;
+    std::uint32_t lflag = 0;
+    std::uint32_t ispeed = 0;
+    std::uint32_t ospeed = 0;
+};
+
+// A modem control line (DTR or RTS) as the code asks for it.
+enum class LineLevel { Keep, Off, On };
+
+struct ModemLines {
+    LineLevel dtr = LineLevel::Keep;
+    LineLevel rts = LineLevel::Keep;
+};
+
+// The rate of a baud-rate code 1-15 in bits per second; 0 for any other code.
+std::uint32_t baudRateForCode(int code);
+
+// Applies the non-zero fields of `code` to `t` and says which modem lines to set. Returns false
+// when the code asks for something Linux cannot do or a code that is not defined; `t` and
+// `lines` are then left exactly as they were.
+bool applySettingsCode(std::uint32_t code, LineTermios& t, ModemLines& lines);
+
+// True when the settings a device reports back (`actual`) hold what was asked (`wanted`) in
+// every field a settings code can change. Drivers drop what they cannot do without an error
+// (a pseudo-terminal keeps 8 data bits and no parity; a UART may round an odd rate), and that
+// must not pass for success.
+bool settingsTaken(const LineTermios& wanted, const LineTermios& actual);
+
+} // namespace zar4

@@ -1,0 +1,140 @@
+#include "link/port_map.h"
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace zar4 {
+
+namespace {
+
+std::map<int, std::string>& portMap() {
+    static std::map<int, std::string> map;
+    return map;
+}
+
+std::string trimmed(const std::string& s) {
+    const char* blanks = " \t\r\n\f\v";
+    const auto first = s.find_first_not_of(blanks);
+    if (first == std::string::npos) {
+        return {};
+    }
+    const auto last = s.find_last_not_of(blanks);
+    return s.substr(first, last - first + 1);
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The port number of a "COMn" name (any letter case), or 0 when it is not one in 1-256.
+int portOfName(const std::string& name) {
+    if (name.size() < 4 || name.size() > 6) {
+        return 0;
+    }
+    for (int i = 0; i < 3; ++i) {
+        const char c = static_cast<char>(name[static_cast<std::size_t>(i)] & ~0x20);
+        if (c != "COM"[i]) {
+            return 0;
+        }
+    }
+    int n = 0;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (!isDigit(name[i])) {
+            return 0;
+        }
+        n = n * 10 + (name[i] - '0');
+    }
+    return n >= 1 && n <= 256 ? n : 0;
+}
+
+} // namespace
+
+std::string devicePathForPort(int port) {
+    if (port < 1 || port > 256) {
+        return {};
+    }
+    const auto& map = portMap();
+    const auto it = map.find(port);
+    if (it != map.end()) {
+        return it->second;
+    }
+    return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+std::map<int, std::string> parsePortMap(const std::string& text) {
+    std::map<int, std::string> entries;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::string entry = trimmed(line);
+        if (entry.empty() || entry[0] == '#') {
+            continue;
+        }
+        const auto eq = entry.find('=');
+        if (eq == std::string::npos) {
+            continue;
+        }
+        const int port = portOfName(trimmed(entry.substr(0, eq)));
+        const std::string device = trimmed(entry.substr(eq + 1));
+        if (port == 0 || device.empty()) {
+            continue;
+        }
+        entries[port] = device; // a later line for the same port wins
+    }
+    return entries;
+}
+
+bool loadPortMap(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            portMap().clear(); // no map: every port at its default
+            return true;
+        }
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        return false;
+    }
+    portMap() = parsePortMap(text.str());
+    return true;
+}
+
+void setPortDevice(int port, const std::string& devicePath) {
+    if (port < 1 || port > 256) {
+        return;
+    }
+    if (devicePath.empty()) {
+        portMap().erase(port);
+    } else {
+        portMap()[port] = devicePath;
+    }
+}
+
+void clearPortMap() {
+    portMap().clear();
+}
+
+std::string portMapPathForProgram(const std::string& programPath) {
+    const auto slash = programPath.find_last_of('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const auto dot = programPath.find_last_of('.');
+    // A dot that leads the file name (a hidden file) starts no extension.
+    if (dot != std::string::npos && dot > nameStart) {
+        return programPath.substr(0, dot) + ".ports";
+    }
+    return programPath + ".ports";
+}
+
+} // namespace zar4
