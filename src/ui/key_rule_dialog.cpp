@@ -9,6 +9,13 @@ namespace zar4::ui {
 
 KeyRuleDialog::KeyRuleDialog(QWidget* parent) : QDialog(parent) {}
 
+KeyRuleDialog::~KeyRuleDialog() {
+    // QWidget deletes the controls only after this object's members are gone: their end must
+    // no longer reach the command table.
+    for (auto it = commands_.cbegin(); it != commands_.cend(); ++it)
+        disconnect(it.key(), &QObject::destroyed, this, nullptr);
+}
+
 void KeyRuleDialog::bindCommand(QAbstractButton* control, std::function<void()> command) {
     if (auto* push = qobject_cast<QPushButton*>(control)) {
         push->setAutoDefault(false);

@@ -16,6 +16,7 @@ class KeyRuleDialog : public QDialog {
     Q_OBJECT
 public:
     explicit KeyRuleDialog(QWidget* parent = nullptr);
+    ~KeyRuleDialog() override;
 
     // Binds a control's click to its command; Enter on the focused control runs the same
     // command. Push buttons bound here lose autoDefault, so none becomes a default button.
