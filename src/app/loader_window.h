@@ -1,0 +1,108 @@
+#pragma once
+// The main window CLoaderDlg and the application object CLoaderApp that runs it.
+
+#include "app/base_name.h"
+#include "app/settings.h"
+#include "common/message_service.h"
+#include "ui/key_rule_dialog.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace zar4 {
+
+// Stands in for the system's file-open dialog: gets the filters (the first one selected) and
+// returns the chosen path, or nothing when the operator cancelled.
+using FileOpenDialog = std::function<std::optional<std::string>(const std::vector<FileFilter>&)>;
+// The real one: Qt's file-open dialog without an owner window.
+std::optional<std::string> systemFileOpenDialog(const std::vector<FileFilter>& filters);
+
+class CLoaderDlg : public ui::KeyRuleDialog {
+    Q_OBJECT
+public:
+    enum class LinkState { NotConnected, Connected };
+
+    using EditParametersHook =
+        std::function<void(QWidget* parent, const std::string& base, MessageService& messages)>;
+    using EditPatternsHook = std::function<void(QWidget* parent, const std::string& base,
+                                                MessageService& messages, int& penSize)>;
+
+    // Loads the settings from `settingsFile` (the one beside the program unless a test names
+    // another) and puts them into the controls; EXIT saves them there.
+    CLoaderDlg(MessageService& messages, FileOpenDialog fileDialog = systemFileOpenDialog,
+               std::string settingsFile = settingsPath(), QWidget* parent = nullptr);
+    ~CLoaderDlg() override;
+
+    LinkState linkState() const { return state_; }
+    // The pen and eraser size of the pattern editor: loaded with the settings, saved at EXIT.
+    int& penSize() { return penSize_; }
+    // What EXIT would save at this moment.
+    LoaderSettings currentSettings() const;
+
+    void setEditParametersHook(EditParametersHook hook) { editParametersHook_ = std::move(hook); }
+    void setEditPatternsHook(EditPatternsHook hook) { editPatternsHook_ = std::move(hook); }
+
+    // The window's icon, drawn here (a sensor's lens over its colour channels).
+    static QIcon programIcon();
+
+public slots:
+    void connectCommand();
+    void runCommand();
+    void readCommand();
+    void writeCommand();
+    void pickBaseNameCommand();
+    void editParametersCommand();
+    void editPatternsCommand();
+    void exitCommand();
+
+private:
+    void buildControls();
+    void applySettings(const LoaderSettings& settings);
+    void setLinkState(LinkState state);
+    void startTransfer(bool write);
+    void setBaseNameField(const QString& text);
+
+    MessageService& messages_;
+    FileOpenDialog fileDialog_;
+    std::string settingsFile_;
+    LinkState state_ = LinkState::NotConnected;
+    int penSize_ = 1;
+    EditParametersHook editParametersHook_;
+    EditPatternsHook editPatternsHook_;
+
+    QComboBox* portList_ = nullptr;
+    QComboBox* baudList_ = nullptr;
+    QPushButton* connectButton_ = nullptr;
+    QPushButton* runButton_ = nullptr;
+    QLineEdit* fileNameField_ = nullptr;
+    QPushButton* refButton_ = nullptr;
+    QCheckBox* parametersBox_ = nullptr;
+    QCheckBox* patternsBox_ = nullptr;
+    QComboBox* startBankList_ = nullptr;
+    QComboBox* endBankList_ = nullptr;
+    QPushButton* readButton_ = nullptr;
+    QPushButton* writeButton_ = nullptr;
+    QPushButton* editParametersButton_ = nullptr;
+    QPushButton* editPatternsButton_ = nullptr;
+    QPushButton* exitButton_ = nullptr;
+};
+
+// The application object: loads the port map beside the program, runs the main window
+// modally and ends the program when it closes.
+class CLoaderApp {
+public:
+    // `programFile` places the port map and the settings file; the hooks open the editors.
+    explicit CLoaderApp(std::string programFile = programPath());
+    int run(const std::function<void(CLoaderDlg&)>& wire = {});
+
+private:
+    std::string programFile_;
+};
+
+} // namespace zar4

@@ -1,0 +1,180 @@
+#include "app/settings.h"
+
+#include "common/safe_file.h"
+
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace zar4 {
+
+namespace {
+
+// Longest text a number line holds, its line feed included; a longer line's rest is read as
+// the next line.
+constexpr std::size_t kNumberLineChars = 9;
+// Longest base name line.
+constexpr std::size_t kNameLineChars = 259;
+// Nothing beyond this many bytes of a settings file is ever looked at.
+constexpr std::size_t kMostBytesUsed = 7 * kNumberLineChars + kNameLineChars;
+
+// Takes one line of at most `most` characters from `bytes` at `pos`: up to and including a
+// line feed, or `most` characters, or the end of the bytes. False at the end of the bytes.
+bool takeLine(std::string_view bytes, std::size_t& pos, std::size_t most, std::string_view& line) {
+    if (pos >= bytes.size())
+        return false;
+    std::size_t end = pos;
+    while (end < bytes.size() && end - pos < most) {
+        if (bytes[end++] == '\n')
+            break;
+    }
+    line = bytes.substr(pos, end - pos);
+    pos = end;
+    return true;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Leading blanks skipped, an optional sign, decimal digits up to the first other character;
+// no digits gives 0. A line holds at most 9 characters, so the value always fits.
+std::int32_t parseNumber(std::string_view line) {
+    std::size_t i = 0;
+    while (i < line.size() && isBlank(line[i]))
+        ++i;
+    bool negative = false;
+    if (i < line.size() && (line[i] == '+' || line[i] == '-')) {
+        negative = line[i] == '-';
+        ++i;
+    }
+    std::int64_t value = 0;
+    while (i < line.size() && line[i] >= '0' && line[i] <= '9' && value < INT32_MAX) {
+        value = value * 10 + (line[i] - '0');
+        ++i;
+    }
+    if (value > INT32_MAX)
+        value = INT32_MAX;
+    return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+std::int32_t ruled(std::int32_t value, bool fails, std::int32_t replacement) {
+    return fails ? replacement : value;
+}
+
+void applyRangeRules(LoaderSettings& s) {
+    // The port rule lets negative positions other than -1 through, and positions up to 13:
+    // such a position selects no item of the port list, and CONNECT then finds no port.
+    s.portIndex = ruled(s.portIndex, s.portIndex == -1 || s.portIndex > 13, 0);
+    s.baudIndex = ruled(s.baudIndex, s.baudIndex < 0 || s.baudIndex > 4, 4);
+    s.firstBank = ruled(s.firstBank, s.firstBank < 0 || s.firstBank > 14, 0);
+    s.lastBank = ruled(s.lastBank, s.lastBank < 0 || s.lastBank > 14, 14);
+    s.includeParameters =
+        ruled(s.includeParameters, s.includeParameters < 0 || s.includeParameters > 1, 1);
+    s.includePatterns = ruled(s.includePatterns, s.includePatterns < 0 || s.includePatterns > 1, 1);
+    s.penSize = ruled(s.penSize, s.penSize < 1 || s.penSize > 10, 1);
+}
+
+} // namespace
+
+std::string programPath() {
+    std::array<char, 4096> buffer{};
+    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size() - 1)
+        return "zar4loader";
+    return std::string(buffer.data(), static_cast<std::size_t>(n));
+}
+
+std::string settingsPathFor(const std::string& programFile) {
+    std::size_t nameStart = programFile.find_last_of('/');
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+    std::size_t dot = programFile.find_last_of('.');
+    // A dot that opens the file name (a hidden file) or stands in a folder name is no
+    // extension.
+    if (dot == std::string::npos || dot <= nameStart)
+        return programFile + ".ini";
+    return programFile.substr(0, dot + 1) + "ini";
+}
+
+std::string settingsPath() {
+    return settingsPathFor(programPath());
+}
+
+LoaderSettings parseSettings(std::string_view bytes) {
+    LoaderSettings s;
+    std::int32_t* numbers[] = {&s.portIndex,         &s.baudIndex,       &s.firstBank, &s.lastBank,
+                               &s.includeParameters, &s.includePatterns, &s.penSize};
+    std::size_t pos = 0;
+    std::string_view line;
+    for (std::int32_t* number : numbers) {
+        if (!takeLine(bytes, pos, kNumberLineChars, line)) {
+            // A damaged file: what is missing keeps its default, the base name too.
+            applyRangeRules(s);
+            return s;
+        }
+        *number = parseNumber(line);
+    }
+    if (takeLine(bytes, pos, kNameLineChars, line)) {
+        // A NUL can stand in no file name: the name ends there.
+        s.baseName = std::string(line.substr(0, line.find('\0')));
+    } else {
+        s.baseName.clear(); // the file saved for an empty file name field
+    }
+    applyRangeRules(s);
+    return s;
+}
+
+std::string formatSettings(const LoaderSettings& s) {
+    std::string text;
+    for (std::int32_t number : {s.portIndex, s.baudIndex, s.firstBank, s.lastBank,
+                                s.includeParameters, s.includePatterns, s.penSize}) {
+        text += std::to_string(number);
+        text += '\n';
+    }
+    text += s.baseName;
+    return text;
+}
+
+LoaderSettings loadSettingsFrom(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return LoaderSettings{};
+    std::string bytes;
+    std::array<char, 512> chunk{};
+    bool readable = true;
+    while (bytes.size() < kMostBytesUsed) {
+        ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            readable = false; // a folder, or a device that refuses reading
+            break;
+        }
+        if (n == 0)
+            break;
+        bytes.append(chunk.data(), static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    if (!readable)
+        return LoaderSettings{};
+    return parseSettings(bytes);
+}
+
+LoaderSettings loadSettings() {
+    return loadSettingsFrom(settingsPath());
+}
+
+bool saveSettingsTo(const std::string& path, const LoaderSettings& settings,
+                    MessageService& messages) {
+    if (writeFileSafely(path, formatSettings(settings)))
+        return true;
+    messages.error("Failed to write a setup file.");
+    return false;
+}
+
+bool saveSettings(const LoaderSettings& settings, MessageService& messages) {
+    return saveSettingsTo(settingsPath(), settings, messages);
+}
+
+} // namespace zar4

@@ -1,0 +1,69 @@
+#pragma once
+// The progress window CComuDlg: a read or write transfer runs inside it, started by its
+// one-shot timer, and it shows what the transfer does and how it ended.
+
+#include "common/message_service.h"
+#include "transfer/transfer.h"
+
+#include <QDialog>
+#include <QTimer>
+
+#include <optional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace zar4 {
+
+class CComuDlg : public QDialog, public TransferView {
+    Q_OBJECT
+public:
+    static constexpr int kStartDelayMs = 300; // timer 1
+
+    // `port` is the connected port the transfer uses; the boxes of the transfer go through
+    // `messages`.
+    CComuDlg(const TransferRequest& request, int port, MessageService& messages,
+             QWidget* parent = nullptr);
+    ~CComuDlg() override;
+
+    // TransferView
+    void setStatusText(const std::string& text) override;
+    void setItemText(const std::string& text) override;
+    void setProgress(int position) override;
+    void pump() override;
+    MessageService& messages() override { return messages_; }
+
+    bool transferRunning() const { return running_; }
+    bool transferEnded() const { return outcome_.has_value(); }
+    std::optional<TransferOutcome> outcome() const { return outcome_; }
+
+public slots:
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void onTimer1();
+    void onCancel();
+    void endTransfer(TransferOutcome outcome);
+
+    TransferRequest request_;
+    int port_;
+    MessageService& messages_;
+    QTimer timer1_;
+    bool timerStarted_ = false;
+    bool running_ = false;
+    bool closeAfterEnd_ = false; // the close box was used before the end
+    std::optional<TransferOutcome> outcome_;
+
+    QLabel* statusText_ = nullptr;
+    QLabel* itemText_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QPushButton* okButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+};
+
+} // namespace zar4
