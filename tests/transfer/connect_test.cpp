@@ -1,0 +1,140 @@
+// Connecting to the simulated sensor and sending it back to run, as the main window's buttons
+// and the command line do it.
+
+#include "transfer/transfer_fixture.h"
+
+#include <chrono>
+
+namespace zar4::test {
+namespace {
+
+using namespace zar4::texts;
+
+class Connect : public SensorTest {
+protected:
+    void start(sim::SimOptions options = {}) {
+        sim_ = std::make_unique<sim::SimServer>(options);
+        ASSERT_TRUE(sim_->start());
+        setPortDevice(kPort, sim_->devicePath());
+    }
+    ScriptedMessages boxes;
+};
+
+TEST(BaudCodes, FollowTheBaudRateList) {
+    EXPECT_EQ(baudCodeForIndex(0), 6);
+    EXPECT_EQ(baudCodeForIndex(1), 7);
+    EXPECT_EQ(baudCodeForIndex(2), 9);
+    EXPECT_EQ(baudCodeForIndex(3), 10);
+    EXPECT_EQ(baudCodeForIndex(4), 12);
+    EXPECT_EQ(baudCodeForIndex(-1), -1);
+    EXPECT_EQ(baudCodeForIndex(5), -1);
+}
+
+TEST_F(Connect, At19200AsksThenSendsModeRequestAndStop) {
+    start();
+    // The sensor's own Communication-set must match: 3 is 19200 bit/s.
+    sim_->withModel([](sim::SensorModel& m) {
+        m.common[4] = static_cast<std::uint16_t>((m.common[4] & ~0x700) | (3 << 8));
+    });
+    boxes.expectQuestion(kAgreeToStop, true);
+    EXPECT_TRUE(connectSensor(kPort, 2, boxes));
+    boxes.verify();
+    EXPECT_EQ(currentPort, kPort);
+    EXPECT_TRUE(portIsOpen(kPort));
+    Bytes expected = kModeRequest;
+    append(expected, kStopFrame);
+    EXPECT_EQ(wire(), expected);
+    EXPECT_TRUE(model().pcMode);
+
+    sim_->clearLog();
+    EXPECT_TRUE(returnToRun(boxes));
+    EXPECT_EQ(wire(), kRunFrame);
+    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_FALSE(model().pcMode);
+}
+
+TEST_F(Connect, RefusingTheQuestionLeavesThePortClosedForTheNextTry) {
+    start();
+    boxes.expectQuestion(kAgreeToStop, false);
+    EXPECT_FALSE(connectSensor(kPort, 4, boxes));
+    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_TRUE(wire().empty());
+    boxes.expectQuestion(kAgreeToStop, true);
+    EXPECT_TRUE(connectSensor(kPort, 4, boxes));
+    boxes.verify();
+}
+
+TEST_F(Connect, FailuresShowTheirTextAndCloseThePort) {
+    start();
+    boxes.expectError(kBaudRateInvalid);
+    EXPECT_FALSE(connectSensor(kPort, 5, boxes, false));
+    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_TRUE(wire().empty());
+
+    setPortDevice(kPort, dir.path() + "/no-such-device");
+    boxes.expectError(kFailedToOpenPort);
+    EXPECT_FALSE(connectSensor(kPort, 4, boxes, false));
+    boxes.verify();
+}
+
+TEST_F(Connect, ASensorThatRefusesPcModeOrStopLeavesTheLinkClosed) {
+    sim::SimOptions options;
+    sim::Fault nak;
+    nak.kind = sim::Fault::Kind::Nak;
+    nak.command = 0x43;
+    options.faults.push_back(nak);
+    sim::Fault badStop;
+    badStop.kind = sim::Fault::Kind::BadChecksum;
+    badStop.command = 0x88;
+    options.faults.push_back(badStop);
+    start(options);
+
+    boxes.expectError("ZAR4 recieved an invalid communication data.");
+    EXPECT_FALSE(connectSensor(kPort, 4, boxes, false));
+    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_EQ(wire(), kModeRequest);
+
+    sim_->clearLog();
+    boxes.expectError("Error in checking sum of communication.");
+    EXPECT_FALSE(connectSensor(kPort, 4, boxes, false));
+    EXPECT_FALSE(portIsOpen(kPort));
+    Bytes expected = kModeRequest;
+    append(expected, kStopFrame);
+    EXPECT_EQ(wire(), expected);
+    boxes.verify();
+}
+
+TEST_F(Connect, ReturnToRunWithoutAnAnswerStillClosesThePort) {
+    sim::SimOptions options;
+    sim::Fault silent;
+    silent.kind = sim::Fault::Kind::NoReply;
+    silent.command = 0x87;
+    options.faults.push_back(silent);
+    start(options);
+    ASSERT_TRUE(connectSensor(kPort, 4, boxes, false));
+
+    boxes.expectError("No communication response.");
+    auto begin = std::chrono::steady_clock::now();
+    EXPECT_FALSE(returnToRun(boxes));
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_GE(seconds, 0.9);
+    EXPECT_LT(seconds, 3.0);
+    EXPECT_FALSE(portIsOpen(kPort));
+    boxes.verify();
+}
+
+TEST_F(Connect, OpeningWithoutExchangesSendsNothing) {
+    start();
+    EXPECT_TRUE(openSensorPort(kPort, 4, boxes));
+    EXPECT_TRUE(portIsOpen(kPort));
+    EXPECT_TRUE(wire().empty());
+    closePort(kPort);
+    boxes.expectError(kBaudRateInvalid);
+    EXPECT_FALSE(openSensorPort(kPort, -1, boxes));
+    EXPECT_FALSE(portIsOpen(kPort));
+    boxes.verify();
+}
+
+} // namespace
+} // namespace zar4::test
