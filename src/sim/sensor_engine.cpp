@@ -110,11 +110,11 @@ std::vector<std::uint8_t> nakFrame() {
 
 std::vector<std::uint8_t> garbled(const std::vector<std::uint8_t>& bytes) {
     // A byte sampled at the wrong rate comes out as another byte; a fixed scramble keeps the
-    // failure repeatable. No ACK or NAK of the sensor survives it.
+    // failure repeatable. No byte comes through as itself, and no ACK or NAK survives.
     std::vector<std::uint8_t> out;
     out.reserve(bytes.size());
     for (std::uint8_t b : bytes)
-        out.push_back(static_cast<std::uint8_t>(((b << 3) | (b >> 5)) ^ 0x5A));
+        out.push_back(static_cast<std::uint8_t>(((b << 3) | (b >> 5)) ^ 0x5B));
     return out;
 }
 

@@ -56,6 +56,11 @@ public:
     // sensor is in run mode and holds still in PC mode, so a write of the common block does not
     // cut the transfer that carries it.
     int lineCommunic() const { return lineCommunic_; }
+    // Takes the line rate from the model as the sensor starts (it may start in PC mode).
+    void startLine(const SensorModel& model) {
+        if (communicRate(model.communic()) != 0)
+            lineCommunic_ = model.communic();
+    }
 
     // A partly received frame is dropped when the host stays silent this long: the host gave
     // up on it long ago, and the next frame must start clean.

@@ -371,6 +371,7 @@ bool SimServer::start() {
         }
         d.model.pcMode = d.options.startInPcMode;
         d.engine = SensorEngine(d.options);
+        d.engine.startLine(d.model);
         d.log.clear();
     }
     d.stopping = false;
