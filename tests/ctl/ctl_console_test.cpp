@@ -1,0 +1,104 @@
+// The command line's own rules, in-process: the options as the operator types them, the
+// answers to questions, the progress line.
+
+#include "ctl/console.h"
+#include "ctl/ctl_options.h"
+#include "transfer/transfer_texts.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace zar4::ctl {
+namespace {
+
+TEST(CtlOptions, DefaultsAndTheShapesOfBanks) {
+    auto r = parseCommandLine({"read", "--port", "COM2", "line1"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.command, CtlCommand::Read);
+    EXPECT_EQ(r.options.baudIndex, 4);
+    EXPECT_EQ(r.options.firstBank, 0);
+    EXPECT_EQ(r.options.lastBank, 14);
+    EXPECT_TRUE(r.options.parameters && r.options.patterns); // neither given: both
+    EXPECT_EQ(r.options.overwrite, Answer::Ask);
+    EXPECT_EQ(r.options.base, "line1");
+
+    r = parseCommandLine({"write", "--banks=7", "--patterns", "--port=/dev/ttyUSB0", "--baud",
+                          "9600", "--skip-missing", "--", "-odd-name"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.firstBank, 7);
+    EXPECT_EQ(r.options.lastBank, 7);
+    EXPECT_FALSE(r.options.parameters);
+    EXPECT_TRUE(r.options.patterns);
+    EXPECT_EQ(r.options.baudIndex, 1);
+    EXPECT_EQ(r.options.abortOnMissing, Answer::No);
+    EXPECT_EQ(r.options.base, "-odd-name");
+
+    r = parseCommandLine({"read", "--port", "COM1", "--banks", "9-3", "b"});
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.options.firstBank, 9); // a start after the end chooses no bank
+    EXPECT_EQ(r.options.lastBank, 3);
+
+    EXPECT_FALSE(parseCommandLine({"read", "--port", "COM1", "--banks", "-3", "b"}).ok);
+    EXPECT_FALSE(parseCommandLine({"read", "--port", "COM1", "--banks", "1-2-3", "b"}).ok);
+    EXPECT_FALSE(parseCommandLine({"read", "--port", "COM1", "--parameters=1", "b"}).ok);
+    EXPECT_TRUE(parseCommandLine({"connect", "--help"}).options.help);
+}
+
+TEST(ConsoleMessages, QuestionsFollowTheOptionThenTheTerminalThenTheSafeDefault) {
+    std::ostringstream err;
+    ConsoleLine line(err);
+    std::istringstream none;
+    std::string missing = std::string("Bank number3 ") + texts::kParametersFileMissing;
+
+    ConsoleMessages fixed(line, none, true, Answer::Yes, Answer::No);
+    EXPECT_TRUE(fixed.ask(texts::kOverwriteFile));
+    EXPECT_FALSE(fixed.ask(missing));
+    EXPECT_EQ(err.str(), std::string("Warning: ") + texts::kOverwriteFile +
+                             " Yes (--overwrite)\nWarning: " + missing + " No (--skip-missing)\n");
+
+    // Nobody at a terminal: keep the files, abandon on a missing file.
+    ConsoleMessages unattended(line, none, false, Answer::Ask, Answer::Ask);
+    EXPECT_FALSE(unattended.ask(texts::kOverwriteFile));
+    EXPECT_TRUE(unattended.ask(texts::kCommonFileMissing));
+
+    std::istringstream typed("y\n  YES \nno\n\n");
+    ConsoleMessages operatorAnswers(line, typed, true, Answer::Ask, Answer::Ask);
+    EXPECT_TRUE(operatorAnswers.ask(texts::kOverwriteFile));
+    EXPECT_TRUE(operatorAnswers.ask(missing));
+    EXPECT_FALSE(operatorAnswers.ask(missing));
+    EXPECT_FALSE(operatorAnswers.ask(texts::kOverwriteFile));
+    EXPECT_FALSE(operatorAnswers.ask(texts::kOverwriteFile)); // end of input: nobody agreed
+}
+
+TEST(ConsoleView, TheBarShowsBytesRateAndTimeLeftAndCtrlCBecomesCancel) {
+    EXPECT_EQ(progressLine(54000, 108000, 2.0, "Reading Patterns", "Bank No. = 3"),
+              "[##########          ]   54.0/108.0 kB  27.0 kB/s 0:02 left  Reading Patterns, "
+              "Bank No. = 3");
+    EXPECT_EQ(progressLine(0, 1000, 0.0, "", ""), "[                    ]    0.0/1.0 kB");
+
+    std::ostringstream err;
+    ConsoleLine line(err);
+    std::istringstream none;
+    ConsoleMessages boxes(line, none, false, Answer::Ask, Answer::Ask);
+    ConsoleView view(line, boxes, true, 1000);
+    view.wireBytes(500);
+    view.setStatusText("Reading Patterns");
+    boxes.error("No communication response.");
+    view.finish();
+    // The bar, then the error on a line of its own.
+    EXPECT_EQ(err.str().rfind("\r[##########", 0), 0u) << err.str();
+    EXPECT_NE(err.str().find("Reading Patterns\nError: No communication response.\n"),
+              std::string::npos)
+        << err.str();
+
+    ASSERT_EQ(stopRequest, StopRequest::None);
+    interruptRequested = 1;
+    view.pump();
+    EXPECT_EQ(stopRequest, StopRequest::Cancelled);
+    EXPECT_EQ(interruptRequested, 0);
+    stopRequest = StopRequest::None;
+}
+
+} // namespace
+} // namespace zar4::ctl
