@@ -6,6 +6,21 @@
 //
 // The fields are those of the kernel's termios2 (flag values as in <termios.h>); the speeds
 // are in bits per second.
+//
+// Field by field (a field of 0 changes nothing; anything refused changes nothing at all):
+//   baud       B110 ... B115200; 14400, 56000, 128000, 256000 as an explicit rate (BOTHER)
+//   stop bits  1: CSTOPB off, 3: CSTOPB on; 1.5 refused
+//   parity     1: PARENB, PARODD, CMSPAR and INPCK off; 2 odd, 3 even, 4 mark, 5 space:
+//              PARENB (+PARODD) (+CMSPAR) with INPCK on and IGNPAR, PARMRK off, so a byte
+//              with a parity error arrives as 0x00 in its place (there is no blank
+//              replacement); 6, 7 refused
+//   data bits  CS5 ... CS8; 4 bits and codes 6, 7 refused
+//   DTR, RTS   off/on through TIOCMBIC/TIOCMBIS, only when asked for; DTR handshake, RTS
+//              toggle and RTS 5-7 refused; RTS handshake only together with CTS flow control
+//   CTS        CRTSCTS (which also drives RTS from the receive buffer)
+//   DSR        off is what Linux always has; DSR output flow control refused
+//   XON/XOFF   1: IXON and IXOFF on, 2: both off. The port goes on sending after it sent
+//              XOFF itself: Linux has no way to stop that.
 
 #include <cstdint>
 

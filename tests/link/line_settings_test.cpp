@@ -1,0 +1,126 @@
+// The settings-code mapping without a device, for what a pseudo-terminal cannot show: parity
+// kinds, stop and data bits, modem lines, and the read-back judgement.
+
+#include "link/line_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <termios.h>
+
+namespace zar4::test {
+namespace {
+
+// A line as the port leaves it after opening: raw, 9600, 8N1.
+LineTermios openedLine() {
+    LineTermios t;
+    t.cflag = B9600 | CS8 | CREAD | CLOCAL | HUPCL;
+    t.ispeed = 9600;
+    t.ospeed = 9600;
+    return t;
+}
+
+TEST(LineSettingsTest, ParityKindsAndChecking) {
+    const struct {
+        std::uint32_t code;
+        tcflag_t cflags;
+    } kinds[] = {
+        {0x200, PARENB | PARODD},          // odd
+        {0x300, PARENB},                   // even
+        {0x400, PARENB | PARODD | CMSPAR}, // mark
+        {0x500, PARENB | CMSPAR},          // space
+    };
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.code);
+        LineTermios t = openedLine();
+        t.iflag |= IGNPAR | PARMRK; // would drop or mark bad bytes instead of keeping their place
+        ModemLines lines;
+        ASSERT_TRUE(applySettingsCode(k.code, t, lines));
+        EXPECT_EQ(t.cflag & (PARENB | PARODD | CMSPAR), k.cflags);
+        EXPECT_EQ(t.iflag & (INPCK | IGNPAR | PARMRK), static_cast<tcflag_t>(INPCK));
+        EXPECT_EQ(t.cflag & (CBAUD | CSIZE | CSTOPB), static_cast<tcflag_t>(B9600 | CS8));
+        // And back to none.
+        ASSERT_TRUE(applySettingsCode(0x100, t, lines));
+        EXPECT_EQ(t.cflag & (PARENB | PARODD | CMSPAR), 0u);
+        EXPECT_EQ(t.iflag & INPCK, 0u);
+    }
+}
+
+TEST(LineSettingsTest, StopBitsDataBitsAndRates) {
+    LineTermios t = openedLine();
+    ModemLines lines;
+    ASSERT_TRUE(applySettingsCode(0x2030, t, lines)); // two stop bits, 5 data bits
+    EXPECT_NE(t.cflag & CSTOPB, 0u);
+    EXPECT_EQ(t.cflag & CSIZE, static_cast<tcflag_t>(CS5));
+    ASSERT_TRUE(applySettingsCode(0x4010, t, lines)); // one stop bit, 7 data bits
+    EXPECT_EQ(t.cflag & CSTOPB, 0u);
+    EXPECT_EQ(t.cflag & CSIZE, static_cast<tcflag_t>(CS7));
+    ASSERT_TRUE(applySettingsCode(0x3000, t, lines));
+    EXPECT_EQ(t.cflag & CSIZE, static_cast<tcflag_t>(CS6));
+
+    ASSERT_TRUE(applySettingsCode(13, t, lines));
+    EXPECT_EQ(t.cflag & CBAUD, static_cast<tcflag_t>(B115200));
+    EXPECT_EQ(t.ospeed, 115200u);
+    // A rate without a B-constant goes as an explicit rate.
+    ASSERT_TRUE(applySettingsCode(8, t, lines));
+    EXPECT_EQ(t.cflag & CBAUD, static_cast<tcflag_t>(CBAUDEX)); // BOTHER
+    EXPECT_EQ(t.ospeed, 14400u);
+    EXPECT_EQ(t.ispeed, 14400u);
+    const std::uint32_t rates[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
+                                   14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    for (int code = 0; code < 16; ++code) {
+        EXPECT_EQ(baudRateForCode(code), rates[code]) << code;
+    }
+    EXPECT_EQ(baudRateForCode(16), 0u);
+}
+
+TEST(LineSettingsTest, ModemLinesOnlyWhenAskedFor) {
+    LineTermios t = openedLine();
+    ModemLines lines;
+    ASSERT_TRUE(applySettingsCode(0x107, t, lines));
+    EXPECT_EQ(lines.dtr, LineLevel::Keep);
+    EXPECT_EQ(lines.rts, LineLevel::Keep);
+    ASSERT_TRUE(applySettingsCode(0x120000, t, lines)); // DTR on, RTS off
+    EXPECT_EQ(lines.dtr, LineLevel::On);
+    EXPECT_EQ(lines.rts, LineLevel::Off);
+    lines = {};
+    ASSERT_TRUE(applySettingsCode(0x210000, t, lines)); // DTR off, RTS on
+    EXPECT_EQ(lines.dtr, LineLevel::Off);
+    EXPECT_EQ(lines.rts, LineLevel::On);
+}
+
+TEST(LineSettingsTest, RefusedCodesLeaveEverythingAsItWas) {
+    const std::uint32_t refused[] = {0x1000,   0x20,     0x600,      0x6000,   0x7000,    0x30000,
+                                     0x400000, 0x600000, 0x04000000, 0x300000, 0x02300000};
+    for (std::uint32_t code : refused) {
+        SCOPED_TRACE(code);
+        // Every other field of the code asks for a change that must not happen either.
+        LineTermios t = openedLine();
+        ModemLines lines;
+        EXPECT_FALSE(applySettingsCode(code | 0x10000D, t, lines));
+        EXPECT_EQ(t.cflag, openedLine().cflag);
+        EXPECT_EQ(t.ospeed, 9600u);
+        EXPECT_EQ(lines.dtr, LineLevel::Keep);
+    }
+}
+
+TEST(LineSettingsTest, ReadBackCatchesWhatADriverDropped) {
+    LineTermios wanted = openedLine();
+    ModemLines lines;
+    ASSERT_TRUE(applySettingsCode(0x400, wanted, lines));
+    LineTermios pty = wanted; // a pseudo-terminal clears PARENB and keeps CS8
+    pty.cflag &= ~static_cast<tcflag_t>(PARENB);
+    EXPECT_FALSE(settingsTaken(wanted, pty));
+    EXPECT_TRUE(settingsTaken(wanted, wanted));
+
+    ASSERT_TRUE(applySettingsCode(14, wanted, lines)); // 128000
+    LineTermios rounded = wanted;                      // a UART that can only make 115200
+    rounded.cflag = (rounded.cflag & ~static_cast<tcflag_t>(CBAUD)) | B115200;
+    rounded.ospeed = 115200;
+    EXPECT_FALSE(settingsTaken(wanted, rounded));
+    LineTermios close = wanted; // a divisor a hair off
+    close.ospeed = 127900;
+    EXPECT_TRUE(settingsTaken(wanted, close));
+}
+
+} // namespace
+} // namespace zar4::test

@@ -1,0 +1,111 @@
+// COM names to devices: the default /dev/ttyS{n-1}, the map file beside the program, and its
+// name.
+
+#include "link/port_map.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zar4::test {
+namespace {
+
+class PortMapTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char dir[] = "/tmp/zar4-portmap-XXXXXX";
+        ASSERT_NE(::mkdtemp(dir), nullptr);
+        folder = dir;
+    }
+    void TearDown() override {
+        clearPortMap();
+        std::remove((folder + "/zar4loader.ports").c_str());
+        ::rmdir((folder + "/sub.ports").c_str());
+        ::rmdir(folder.c_str());
+    }
+    void writeMap(const std::string& text) {
+        std::ofstream(folder + "/zar4loader.ports", std::ios::binary) << text;
+    }
+    std::string folder;
+};
+
+TEST_F(PortMapTest, ComNIsTtySNMinusOneUnlessMapped) {
+    EXPECT_EQ(devicePathForPort(1), "/dev/ttyS0");
+    EXPECT_EQ(devicePathForPort(9), "/dev/ttyS8");
+    EXPECT_EQ(devicePathForPort(256), "/dev/ttyS255");
+    EXPECT_EQ(devicePathForPort(0), "");
+    EXPECT_EQ(devicePathForPort(257), "");
+
+    setPortDevice(3, "/dev/ttyUSB0");
+    EXPECT_EQ(devicePathForPort(3), "/dev/ttyUSB0");
+    EXPECT_EQ(devicePathForPort(4), "/dev/ttyS3");
+    setPortDevice(3, "");
+    EXPECT_EQ(devicePathForPort(3), "/dev/ttyS2");
+    setPortDevice(5, "/dev/ttyACM0");
+    clearPortMap();
+    EXPECT_EQ(devicePathForPort(5), "/dev/ttyS4");
+}
+
+TEST_F(PortMapTest, ParsesWhatAnOperatorWrites) {
+    const auto map = parsePortMap("# the line to the sensor\n"
+                                  "COM3=/dev/ttyUSB0\n"
+                                  "\n"
+                                  "   \t\n"
+                                  "  COM1 = /dev/ttyS4  \r\n" // spaces, CRLF from a Windows editor
+                                  "com2=/dev/serial/by-id/usb-FTDI_x#1\n"
+                                  "COM256=/dev/ttyACM1\n"
+                                  "COM3=/dev/ttyUSB1\n" // a later line wins
+                                  "  # COM4=/dev/commented\n"
+                                  "COM0=/dev/zero-port\n"
+                                  "COM257=/dev/too-high\n"
+                                  "COM=/dev/no-number\n"
+                                  "COMX=/dev/letters\n"
+                                  "COM5\n"
+                                  "COM6=\n"
+                                  "=/dev/no-name\n"
+                                  "LPT1=/dev/lp0\n"
+                                  "COM-7=/dev/minus\n"
+                                  "COM8=/dev/last-line-without-newline");
+    const std::map<int, std::string> expected = {
+        {1, "/dev/ttyS4"},     {2, "/dev/serial/by-id/usb-FTDI_x#1"},
+        {3, "/dev/ttyUSB1"},   {8, "/dev/last-line-without-newline"},
+        {256, "/dev/ttyACM1"},
+    };
+    EXPECT_EQ(map, expected);
+    EXPECT_TRUE(parsePortMap("").empty());
+}
+
+TEST_F(PortMapTest, LoadReplacesTheWholeMap) {
+    setPortDevice(7, "/dev/left-over");
+    writeMap("COM2=/dev/ttyUSB0\nCOM9=/dev/ttyUSB1\n");
+    ASSERT_TRUE(loadPortMap(folder + "/zar4loader.ports"));
+    EXPECT_EQ(devicePathForPort(2), "/dev/ttyUSB0");
+    EXPECT_EQ(devicePathForPort(9), "/dev/ttyUSB1");
+    EXPECT_EQ(devicePathForPort(7), "/dev/ttyS6");
+
+    // No map file: every port at its default.
+    ASSERT_TRUE(loadPortMap(folder + "/missing.ports"));
+    EXPECT_EQ(devicePathForPort(2), "/dev/ttyS1");
+
+    // A map that exists but cannot be read is reported and changes nothing.
+    ASSERT_TRUE(loadPortMap(folder + "/zar4loader.ports"));
+    ASSERT_EQ(::mkdir((folder + "/sub.ports").c_str(), 0700), 0);
+    EXPECT_FALSE(loadPortMap(folder + "/sub.ports"));
+    EXPECT_EQ(devicePathForPort(2), "/dev/ttyUSB0");
+}
+
+TEST_F(PortMapTest, MapFileIsNamedAfterTheProgram) {
+    EXPECT_EQ(portMapPathForProgram("/x/zar4loader"), "/x/zar4loader.ports");
+    EXPECT_EQ(portMapPathForProgram("/x/a.exe"), "/x/a.ports");
+    EXPECT_EQ(portMapPathForProgram("/opt/zar4.d/zar4loader"), "/opt/zar4.d/zar4loader.ports");
+    EXPECT_EQ(portMapPathForProgram("/x/.hidden"), "/x/.hidden.ports");
+    EXPECT_EQ(portMapPathForProgram("zar4ctl"), "zar4ctl.ports");
+    EXPECT_EQ(portMapPathForProgram("build/a.b.c"), "build/a.b.ports");
+}
+
+} // namespace
+} // namespace zar4::test
