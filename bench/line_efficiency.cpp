@@ -1,0 +1,137 @@
+// How close a transfer comes to the line's own speed: a whole read and a whole write of one
+// bank (its parameters, the common parameters and its pattern) against the simulated sensor
+// paced at 57600 bit/s, as measured time over the ideal line time (every byte on the wire both
+// ways at 10 bits a byte). Target: at most 1.02.
+
+#include "link/port_map.h"
+#include "link/serial_port.h"
+#include "params/parameter_file.h"
+#include "patterns/pattern_file.h"
+#include "sim/sim_server.h"
+#include "transfer/transfer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace {
+
+using namespace zar4;
+
+constexpr int kPort = 9;
+constexpr int kBank = 3;
+constexpr double kBitsPerSecond = 57600.0;
+
+class AgreeingMessages : public MessageService {
+public:
+    BoxAnswer show(const std::string& title, const std::string& text, BoxIcon,
+                   BoxButtons buttons) override {
+        if (buttons == BoxButtons::Ok)
+            std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+        return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Yes;
+    }
+};
+
+class CountingView : public TransferView {
+public:
+    void setStatusText(const std::string&) override {}
+    void setItemText(const std::string&) override {}
+    void setProgress(int) override {}
+    void pump() override {}
+    MessageService& messages() override { return messages_; }
+    void wireBytes(int bytes) override { wire += bytes; }
+    long long wire = 0;
+
+private:
+    AgreeingMessages messages_;
+};
+
+void lineEfficiency(benchmark::State& state, Operation operation) {
+    char folder[] = "/tmp/zar4-bench-XXXXXX";
+    if (!::mkdtemp(folder)) {
+        state.SkipWithError("no scratch folder");
+        return;
+    }
+    const std::string base = std::string(folder) + "/bench";
+    sim::SimOptions options;
+    options.paced = true;
+    sim::SimServer sensor(options);
+    if (!sensor.start()) {
+        state.SkipWithError("the simulated sensor did not start");
+        return;
+    }
+    setPortDevice(kPort, sensor.devicePath());
+    AgreeingMessages boxes;
+    if (!connectSensor(kPort, 4, boxes, false)) {
+        state.SkipWithError("connect failed");
+        return;
+    }
+    if (operation == Operation::Write) {
+        // The files a read would have left: the sensor's own content.
+        sensor.withModel([&](sim::SensorModel& m) {
+            std::ofstream bank(parameterFileName(base, kBank), std::ios::binary);
+            for (auto w : m.bank[kBank])
+                bank << w << "\n";
+            std::ofstream common(parameterFileName(base, kCommonItem), std::ios::binary);
+            for (int i = 0; i < kCommonWords; ++i)
+                common << m.common[static_cast<std::size_t>(i)] << "\n";
+            std::ofstream pattern(patternFileName(base, kBank), std::ios::binary);
+            auto header = patternHeader();
+            pattern.write(reinterpret_cast<const char*>(header.data()), header.size());
+            for (auto w : m.pattern[kBank]) {
+                std::uint8_t bgr[3];
+                wordToFilePixel(w, bgr);
+                pattern.write(reinterpret_cast<const char*>(bgr), 3);
+            }
+        });
+    }
+
+    TransferRequest request;
+    request.operation = operation;
+    request.baseName = base;
+    request.firstBank = request.lastBank = kBank;
+    double measured = 0, ideal = 0;
+    for (auto _ : state) {
+        CountingView view;
+        auto start = std::chrono::steady_clock::now();
+        TransferOutcome outcome = runTransfer(request, view, kPort);
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        if (outcome != TransferOutcome::Completed) {
+            state.SkipWithError("the transfer did not complete");
+            break;
+        }
+        measured += seconds;
+        ideal += static_cast<double>(view.wire) * 10.0 / kBitsPerSecond;
+        state.counters["wire_bytes"] = static_cast<double>(view.wire);
+    }
+    if (ideal > 0) {
+        state.counters["ideal_s"] = ideal / static_cast<double>(state.iterations());
+        state.counters["ratio"] = measured / ideal;
+        std::printf("%s of one bank at 57600 bit/s: %.3f s measured, %.3f s ideal, ratio %.4f "
+                    "(target <= 1.02)\n",
+                    operation == Operation::Read ? "read" : "write", measured, ideal,
+                    measured / ideal);
+    }
+    returnToRun(boxes);
+    setPortDevice(kPort, "");
+    std::system(("rm -rf '" + std::string(folder) + "'").c_str());
+}
+
+BENCHMARK_CAPTURE(lineEfficiency, read_one_bank, Operation::Read)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(lineEfficiency, write_one_bank, Operation::Write)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
