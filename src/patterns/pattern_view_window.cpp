@@ -1,0 +1,109 @@
+#include "patterns/pattern_view_window.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <array>
+#include <cstdlib>
+
+namespace zar4 {
+
+namespace {
+
+// The colour of every green byte, unmasked (index 0-255) and masked (256-511): the picture
+// is rebuilt often, so the per-pixel work is one table look-up.
+const std::array<QRgb, 512>& colourTable() {
+    static const std::array<QRgb, 512> table = [] {
+        std::array<QRgb, 512> t{};
+        for (int green = 0; green < 256; ++green) {
+            const int grey = green & 0xE0;
+            t[green] = qRgb(grey, grey, grey);
+            t[256 + green] = qRgb(0, 0, (green + 0xC0) & 0xFF);
+        }
+        return t;
+    }();
+    return table;
+}
+
+constexpr QRgb kPreviewBlue = 0xFF0000E1; // (0, 0, 225)
+constexpr QRgb kPreviewBlack = 0xFF000000;
+
+} // namespace
+
+PatternView::PatternView(QWidget* parent)
+    : QWidget(parent), picture_(kWidth, kHeight, QImage::Format_RGB32) {
+    picture_.fill(Qt::black);
+    // The editor window takes every mouse event over the view itself.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QRgb PatternView::colourOf(const std::uint8_t* bgr) {
+    const int masked = isMasked(bgr) ? 256 : 0;
+    return colourTable()[masked + bgr[1]];
+}
+
+void PatternView::fill(const PatternImage& image) {
+    const auto& table = colourTable();
+    const std::uint8_t* raster = image.raster.data();
+    constexpr int rowBytes = kPatternColumns * 3;
+    for (int py = 0; py < kHeight; ++py) {
+        auto* line = reinterpret_cast<QRgb*>(picture_.scanLine(py));
+        // View column px shows stored row 207 - px: walk the stored rows backwards.
+        const std::uint8_t* pixel = raster + (kPatternRows - 1) * rowBytes + py * 3;
+        for (int px = 0; px < kWidth; ++px, pixel -= rowBytes) {
+            const int masked = isMasked(pixel) ? 256 : 0;
+            line[px] = table[masked + pixel[1]];
+        }
+    }
+}
+
+void PatternView::render(const PatternImage& image) {
+    fill(image);
+    update(0, 0, kWidth, kHeight);
+}
+
+void PatternView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QRect viewRect(0, 0, kWidth, kHeight);
+    painter.drawImage(viewRect.intersected(event->rect()).topLeft(), picture_,
+                      viewRect.intersected(event->rect()));
+    // A control larger than the view shows the dialog's face beyond it.
+    const QRegion rest = QRegion(event->rect()) - QRegion(viewRect);
+    for (const QRect& r : rest)
+        painter.fillRect(r, palette().window());
+}
+
+PenPreview::PenPreview(QWidget* parent)
+    : QWidget(parent), picture_(kSide, kSide, QImage::Format_RGB32) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    rebuild();
+}
+
+void PenPreview::setState(Mode mode, int penSize) {
+    if (mode == mode_ && penSize == penSize_)
+        return;
+    mode_ = mode;
+    penSize_ = penSize;
+    rebuild();
+    update();
+}
+
+void PenPreview::rebuild() {
+    const QRgb inside = mode_ == Mode::Pen ? kPreviewBlue : kPreviewBlack;
+    const QRgb outside = mode_ == Mode::Eraser ? kPreviewBlue : kPreviewBlack;
+    for (int j = 0; j < kSide; ++j) {
+        auto* line = reinterpret_cast<QRgb*>(picture_.scanLine(j));
+        for (int i = 0; i < kSide; ++i) {
+            const bool inSquare = std::abs(i - 15) <= penSize_ && std::abs(j - 15) <= penSize_;
+            line[i] = inSquare ? inside : outside;
+        }
+    }
+}
+
+void PenPreview::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, picture_);
+}
+
+} // namespace zar4

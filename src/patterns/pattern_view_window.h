@@ -1,0 +1,67 @@
+#pragma once
+// The two picture controls of the pattern editor: the view of a bank's pattern (one screen
+// pixel per pattern pixel, masked pixels in blue, the rest in eight greys) and the preview of
+// the pen or eraser square.
+
+#include "patterns/pattern_file.h"
+
+#include <QImage>
+#include <QWidget>
+
+namespace zar4 {
+
+// The view: 208 columns by 236 rows. View pixel (px, py) shows stored row 207 - px, pixel py,
+// so the first stored row is the rightmost column and each stored row runs top to bottom.
+class PatternView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = kPatternRows;     // 208
+    static constexpr int kHeight = kPatternColumns; // 236
+
+    explicit PatternView(QWidget* parent = nullptr);
+
+    // Rebuilds the picture from `image` and schedules a repaint.
+    void render(const PatternImage& image);
+    // Rebuilds the picture without asking for a repaint (for measuring the conversion alone).
+    void fill(const PatternImage& image);
+    const QImage& picture() const { return picture_; }
+
+    // The colour a pattern pixel is shown in: a masked pixel pure blue, (green + 0xC0) & 0xFF;
+    // any other pixel grey, green & 0xE0. Only the green byte counts.
+    static QRgb colourOf(const std::uint8_t* bgr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage picture_;
+};
+
+// The pen preview: 31 x 31 pixels with the square |i - 15| <= size, |j - 15| <= size. For the
+// pen the square is blue (0, 0, 225) on black, for the eraser black on blue, otherwise all
+// black.
+class PenPreview : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kSide = 31;
+    enum class Mode { Pen, Eraser, Other };
+
+    explicit PenPreview(QWidget* parent = nullptr);
+
+    void setState(Mode mode, int penSize);
+    Mode mode() const { return mode_; }
+    int penSize() const { return penSize_; }
+    const QImage& picture() const { return picture_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void rebuild();
+
+    QImage picture_;
+    Mode mode_ = Mode::Other;
+    int penSize_ = 1;
+};
+
+} // namespace zar4
