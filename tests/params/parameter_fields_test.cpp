@@ -55,27 +55,6 @@ TEST(ParameterFields, EachParameterOwnsItsBits) {
     EXPECT_EQ(fieldValue(c.words.data(), fieldInfo(CommonField::Synchro)), 4);
 }
 
-TEST(ParameterFields, ListItemsAndPositions) {
-    const auto bank = listItems(fieldInfo(CommonField::Bank));
-    ASSERT_EQ(bank.size(), 17u);
-    EXPECT_EQ(bank[0], "0");
-    EXPECT_EQ(bank[14], "14");
-    EXPECT_EQ(bank[15], "TCH");
-    EXPECT_EQ(bank[16], "BKIN");
-    EXPECT_EQ(listItems(fieldInfo(BankField::Zoom)).size(), 20u);
-    EXPECT_EQ(listItems(fieldInfo(BankField::Search)).back(), "25");
-    EXPECT_EQ(listItems(fieldInfo(CommonField::Communic)).size(), 6u);
-    EXPECT_EQ(listItems(fieldInfo(CommonField::Synchro)).size(), 5u);
-    EXPECT_EQ(listItems(fieldInfo(BankField::ColorFil)).size(), 6u);
-    EXPECT_EQ(listItems(fieldInfo(BankField::Light)).size(), 4u);
-    EXPECT_EQ(listPosition(16, 17), 16);
-    EXPECT_EQ(listPosition(17, 17), -1);
-    EXPECT_EQ(listPosition(-1, 17), -1);
-
-    EXPECT_STREQ(fieldInfo(CommonField::OffDelay).caption, "(OFF Delay Time\xEF\xBC\x89");
-    EXPECT_STREQ(fieldInfo(BankField::BkgdLvl).caption, "(Bkgd Edge-pix threshold)");
-}
-
 TEST(ParameterFields, TypedNumbersAreNeverRefused) {
     EXPECT_EQ(typedNumber("300", 226), 226);
     EXPECT_EQ(typedNumber("226", 226), 226);
@@ -101,101 +80,22 @@ BankRecord withArea(std::int32_t w10, std::int32_t w11, int zoom) {
 }
 
 TEST(AutomaticLevel, AreaBandsAndZoomCaps) {
-    EXPECT_EQ(automaticLevel(initialBankRecordA()), 33);
-    EXPECT_EQ(automaticLevel(withArea(511, 1, 0)), 10);
-    EXPECT_EQ(automaticLevel(withArea(512, 1, 0)), 11);
-    EXPECT_EQ(automaticLevel(withArea(1023, 1, 0)), 11);
-    EXPECT_EQ(automaticLevel(withArea(1024, 1, 0)), 12);
-    EXPECT_EQ(automaticLevel(withArea(2048, 1, 0)), 15);
-    EXPECT_EQ(automaticLevel(withArea(4096, 1, 0)), 21);
-    EXPECT_EQ(automaticLevel(withArea(8192, 1, 0)), 33);
-    EXPECT_EQ(automaticLevel(withArea(16384, 1, 0)), 57);
-    EXPECT_EQ(automaticLevel(withArea(32767, 1, 0)), 57);
-    EXPECT_EQ(automaticLevel(withArea(32768, 1, 0)), 105);
+    // Each band at its upper bound and one past it.
+    const std::pair<std::int32_t, int> bands[] = {
+        {511, 10},  {512, 11},  {1023, 11}, {1024, 12},  {2047, 12},  {2048, 15},  {4095, 15},
+        {4096, 21}, {8191, 21}, {8192, 33}, {16383, 33}, {16384, 57}, {32767, 57}, {32768, 105}};
+    for (const auto& [area, level] : bands)
+        EXPECT_EQ(automaticLevel(withArea(area, 1, 0)), level) << "area " << area;
     // No overflow from the largest words.
     EXPECT_EQ(automaticLevel(withArea(65535, 65535, 0)), 105);
 
-    EXPECT_EQ(automaticLevel(withArea(100, 100, 19)), 15);
-    EXPECT_EQ(automaticLevel(withArea(200, 200, 3)), 57);
-    for (int zoom : {3, 6, 11, 14})
-        EXPECT_EQ(automaticLevel(withArea(200, 200, zoom)), 57) << zoom;
-    for (int zoom : {7, 15, 16})
-        EXPECT_EQ(automaticLevel(withArea(200, 200, zoom)), 33) << zoom;
-    for (int zoom : {17, 18})
-        EXPECT_EQ(automaticLevel(withArea(200, 200, zoom)), 21) << zoom;
-    for (int zoom : {0, 1, 2, 8, 9, 10, 20, 31})
-        EXPECT_EQ(automaticLevel(withArea(200, 200, zoom)), 105) << zoom;
+    const std::pair<int, int> caps[] = {
+        {3, 57},  {6, 57},  {11, 57}, {14, 57}, {7, 33},  {15, 33},  {16, 33},  {17, 21},
+        {18, 21}, {19, 15}, {0, 105}, {2, 105}, {8, 105}, {10, 105}, {20, 105}, {31, 105}};
+    for (const auto& [zoom, level] : caps)
+        EXPECT_EQ(automaticLevel(withArea(200, 200, zoom)), level) << "zoom " << zoom;
     // A cap never raises a level.
     EXPECT_EQ(automaticLevel(withArea(511, 1, 19)), 10);
-}
-
-TEST(AutoBoxes, TickAndClearChangeOnlyWhatTheyShould) {
-    BankRecord r = initialBankRecordA();
-    r.words[15] = 0x1200 | 90;
-    r.words[27] = 0x3400 | 40;
-    EXPECT_EQ(tickAuto(r, BankField::Shutter), "");
-    EXPECT_EQ(r.words[15], 0x1200);
-    EXPECT_TRUE(isAuto(r, BankField::Shutter));
-    EXPECT_EQ(clearAuto(r, BankField::Shutter, ""), "70");
-    EXPECT_EQ(r.words[15], 0x1200 | 70);
-    EXPECT_EQ(tickAuto(r, BankField::Threshld), "");
-    EXPECT_EQ(r.words[27], 0x3400);
-    EXPECT_EQ(clearAuto(r, BankField::Threshld, "whatever"), "35");
-    EXPECT_EQ(r.words[27], 0x3400 | 35);
-
-    // The levels: ticking zeroes the whole word and shows the automatic level, which clearing
-    // keeps as the manual value.
-    r.words[5] = 0xC000 | 500;
-    EXPECT_EQ(tickAuto(r, BankField::BkgdLvl), "33");
-    EXPECT_EQ(r.words[5], 0);
-    EXPECT_EQ(numberText(r, BankField::BkgdLvl), "33");
-    EXPECT_EQ(clearAuto(r, BankField::BkgdLvl, "33"), "33");
-    EXPECT_EQ(r.words[5], 33);
-    r.words[4] = 12;
-    EXPECT_EQ(tickAuto(r, BankField::JudgLvl), "33");
-    EXPECT_EQ(r.words[4], 0);
-    EXPECT_EQ(clearAuto(r, BankField::JudgLvl, "15"), "15");
-    EXPECT_EQ(r.words[4], 15);
-}
-
-TEST(CommitRules, NumbersAndListsStoreIntoTheirBits) {
-    BankRecord r = initialBankRecordA();
-    // SHUTTER and THRESHLD replace their whole word.
-    r.words[15] = 0x5500;
-    commitNumber(r, BankField::Shutter, "300");
-    EXPECT_EQ(r.words[15], 226);
-    r.words[27] = 0x5500 | 9;
-    commitNumber(r, BankField::Threshld, "letters");
-    EXPECT_EQ(r.words[27], 0);
-    EXPECT_TRUE(isAuto(r, BankField::Threshld));
-    EXPECT_EQ(numberText(r, BankField::Threshld), "");
-    // The levels keep bits 14 and 15.
-    r.words[5] = 0xC000;
-    commitNumber(r, BankField::BkgdLvl, "12345");
-    EXPECT_EQ(r.words[5], 0xC000 | 9999);
-    EXPECT_EQ(numberText(r, BankField::BkgdLvl), "9999");
-
-    CommonRecord c = initialCommonRecord();
-    c.words[2] = 0x8000 | 7;
-    commitNumber(c, CommonField::OffDelay, "-5");
-    EXPECT_EQ(c.words[2], 0x8000 | 5000);
-    commitNumber(c, CommonField::OnDelay, "5001");
-    EXPECT_EQ(c.words[3], 5000);
-    EXPECT_EQ(numberText(c, CommonField::OffDelay), "5000");
-
-    // A list without a selection keeps the stored bits.
-    c.words[4] = (7 << 8) | 32;
-    commitList(c, CommonField::Communic, -1);
-    EXPECT_EQ(c.words[4], (7 << 8) | 32);
-    commitList(c, CommonField::Communic, 5);
-    EXPECT_EQ(c.words[4], (5 << 8) | 32);
-    c.words[0] = 17;
-    commitList(c, CommonField::Bank, -1);
-    EXPECT_EQ(c.words[0], 17);
-    commitList(c, CommonField::Bank, 16);
-    EXPECT_EQ(c.words[0], 16);
-    commitList(r, BankField::ColorFil, 5);
-    EXPECT_EQ(r.words[26], 5 << 13);
 }
 
 } // namespace
