@@ -78,10 +78,20 @@ void CLoaderDlg::buildControls() {
     const ui::DialogUnits du(font());
 
     // The frames first, so that they lie under the controls they surround.
-    auto* communication = new QGroupBox(QStringLiteral("Communication Setting"), this);
-    communication->setGeometry(du.rect(6, 3, 238, 92));
-    auto* dataEdit = new QGroupBox(QStringLiteral("Data Edit"), this);
-    dataEdit->setGeometry(du.rect(7, 98, 237, 126));
+    // Drawn as a frame line that runs through the middle of its title.
+    const QString frameStyle =
+        QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: %1px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: "
+                       "top left; left: %2px; padding: 0px 2px; }")
+            .arg(QFontMetrics(font()).height() / 2)
+            .arg(du.x(2));
+    auto frame = [&](const QString& title, int x, int y, int w, int h) {
+        auto* box = new QGroupBox(title, this);
+        box->setStyleSheet(frameStyle);
+        box->setGeometry(du.rect(x, y, w, h));
+    };
+    frame(QStringLiteral("Communication Setting"), 6, 3, 238, 92);
+    frame(QStringLiteral("Data Edit"), 7, 98, 237, 126);
 
     auto label = [&](const QString& text, int id, int x, int y, int w, int h) {
         auto* l = new QLabel(text, this);

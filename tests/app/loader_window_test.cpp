@@ -1,0 +1,684 @@
+// The main window as an operator uses it: its start state from the settings file, the link
+// commands against a simulated sensor, READ and WRITE through the progress window, "Ref.",
+// the key rule, and the two ways out.
+
+#include "app/loader_window.h"
+#include "link/port_map.h"
+#include "link/protocol.h"
+#include "link/serial_port.h"
+#include "sim/sim_server.h"
+#include "support/scripted_messages.h"
+#include "transfer/progress_window.h"
+#include "ui/dialog_units.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace zar4::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeAll(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+int lineCount(const std::string& text) {
+    int lines = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++lines;
+            if (i > 0 && text[i - 1] == '\r')
+                return -1; // a line end with a carriage return
+        }
+    }
+    return lines;
+}
+
+// While the window under test runs a modal progress window, `step` is called every 10 ms
+// with it until `step` returns true.
+void duringProgress(std::function<bool(CComuDlg&)> step) {
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, step] {
+        auto* progress = qobject_cast<CComuDlg*>(QApplication::activeModalWidget());
+        if (progress && progress->isVisible() && step(*progress)) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(10);
+}
+
+QString statusOf(CComuDlg& progress) {
+    return progress.findChild<QLabel*>(QStringLiteral("id1051"))->text();
+}
+QPushButton* okOf(CComuDlg& progress) {
+    return progress.findChild<QPushButton*>(QStringLiteral("id1"));
+}
+QPushButton* cancelOf(CComuDlg& progress) {
+    return progress.findChild<QPushButton*>(QStringLiteral("id1052"));
+}
+
+// Presses OK once the transfer has ended, noting what the window showed then.
+void pressOkAtTheEnd(QString* status) {
+    duringProgress([status](CComuDlg& progress) {
+        if (!progress.transferEnded())
+            return false;
+        *status = statusOf(progress);
+        EXPECT_TRUE(okOf(progress)->isEnabled());
+        EXPECT_FALSE(cancelOf(progress)->isEnabled());
+        EXPECT_TRUE(okOf(progress)->hasFocus());
+        QTest::mouseClick(okOf(progress), Qt::LeftButton);
+        return true;
+    });
+}
+
+class LoaderWindowTest : public ::testing::Test {
+protected:
+    fs::path folder;
+    ScriptedMessages messages;
+    std::vector<std::optional<std::string>> dialogAnswers; // what the file dialog returns
+    std::vector<std::vector<FileFilter>> dialogFilters;    // what it was shown
+    bool windowEnabledDuringDialog = true;
+    std::unique_ptr<CLoaderDlg> window;
+
+    void SetUp() override {
+        char pattern[] = "/tmp/zar4-loader-XXXXXX";
+        folder = ::mkdtemp(pattern);
+        clearPortMap();
+    }
+    void TearDown() override {
+        window.reset();
+        messages.verify();
+        for (int port = 1; port <= 3; ++port) {
+            if (portIsOpen(port))
+                closePort(port);
+        }
+        clearPortMap();
+        fs::remove_all(folder);
+    }
+
+    std::string settingsFile() const { return folder / "zar4loader.ini"; }
+    std::string base() const { return folder / "line1"; }
+
+    void open() {
+        window = std::make_unique<CLoaderDlg>(
+            messages,
+            [this](const std::vector<FileFilter>& filters) {
+                dialogFilters.push_back(filters);
+                windowEnabledDuringDialog = window->isEnabled();
+                EXPECT_FALSE(dialogAnswers.empty()) << "file dialog not scripted";
+                if (dialogAnswers.empty())
+                    return std::optional<std::string>();
+                auto answer = dialogAnswers.front();
+                dialogAnswers.erase(dialogAnswers.begin());
+                return answer;
+            },
+            settingsFile());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    template <class T> T* control(int id) {
+        T* c = window->findChild<T*>(QStringLiteral("id%1").arg(id));
+        EXPECT_NE(c, nullptr) << "control " << id;
+        return c;
+    }
+    QComboBox* portList() { return control<QComboBox>(1000); }
+    QComboBox* baudList() { return control<QComboBox>(1002); }
+    QPushButton* connectButton() { return control<QPushButton>(1037); }
+    QPushButton* runButton() { return control<QPushButton>(5); }
+    QLineEdit* field() { return control<QLineEdit>(1004); }
+    QPushButton* refButton() { return control<QPushButton>(1043); }
+    QCheckBox* parametersBox() { return control<QCheckBox>(1006); }
+    QCheckBox* patternsBox() { return control<QCheckBox>(1007); }
+    QComboBox* startBank() { return control<QComboBox>(1041); }
+    QComboBox* endBank() { return control<QComboBox>(1042); }
+    QPushButton* readButton() { return control<QPushButton>(3); }
+    QPushButton* writeButton() { return control<QPushButton>(4); }
+    QPushButton* exitButton() { return control<QPushButton>(1); }
+
+    void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void key(QWidget* target, Qt::Key k) {
+        target->setFocus();
+        QApplication::processEvents();
+        ASSERT_TRUE(target->hasFocus());
+        QTest::keyClick(target, k);
+        QApplication::processEvents();
+    }
+    // Chooses a list item as the operator does from the keyboard.
+    void choose(QComboBox* list, int position) {
+        list->setFocus();
+        while (list->currentIndex() < position)
+            QTest::keyClick(list, Qt::Key_Down);
+        while (list->currentIndex() > position)
+            QTest::keyClick(list, Qt::Key_Up);
+    }
+    void type(QLineEdit* line, const QString& text) {
+        line->setFocus();
+        line->selectAll();
+        QTest::keyClick(line, Qt::Key_Delete);
+        QTest::keyClicks(line, text);
+    }
+
+    void expectLinkState(bool connected) {
+        EXPECT_EQ(window->linkState(), connected ? CLoaderDlg::LinkState::Connected
+                                                 : CLoaderDlg::LinkState::NotConnected);
+        EXPECT_EQ(portList()->isEnabled(), !connected);
+        EXPECT_EQ(baudList()->isEnabled(), !connected);
+        EXPECT_EQ(connectButton()->isEnabled(), !connected);
+        EXPECT_EQ(runButton()->isEnabled(), connected);
+        EXPECT_EQ(readButton()->isEnabled(), connected);
+        EXPECT_EQ(writeButton()->isEnabled(), connected);
+        for (QWidget* always :
+             {static_cast<QWidget*>(field()), static_cast<QWidget*>(refButton()),
+              static_cast<QWidget*>(parametersBox()), static_cast<QWidget*>(patternsBox()),
+              static_cast<QWidget*>(startBank()), static_cast<QWidget*>(endBank()),
+              static_cast<QWidget*>(exitButton())})
+            EXPECT_TRUE(always->isEnabled());
+    }
+};
+
+TEST_F(LoaderWindowTest, OpensWithoutSettingsFileInTheDefaultStateAndLayout) {
+    open();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("ZAR4 Data Loader ver.1.0"));
+    EXPECT_FALSE(window->windowIcon().isNull());
+    EXPECT_EQ(window->font().family(), QStringLiteral("Arial"));
+    const ui::DialogUnits du(window->font());
+    EXPECT_EQ(window->size(), QSize(du.x(251), du.y(253)));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize()); // not resizable
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+
+    EXPECT_EQ(portList()->count(), 9);
+    EXPECT_EQ(portList()->itemText(8), QStringLiteral("COM9"));
+    EXPECT_EQ(portList()->currentText(), QStringLiteral("COM1"));
+    EXPECT_EQ(baudList()->count(), 5);
+    EXPECT_EQ(baudList()->itemText(0), QStringLiteral("4800 (1)"));
+    EXPECT_EQ(baudList()->currentText(), QStringLiteral("57600 (5)"));
+    EXPECT_EQ(startBank()->count(), 15);
+    EXPECT_EQ(startBank()->currentText(), QStringLiteral("0"));
+    EXPECT_EQ(endBank()->currentText(), QStringLiteral("14"));
+    EXPECT_TRUE(parametersBox()->isChecked());
+    EXPECT_TRUE(patternsBox()->isChecked());
+    EXPECT_EQ(field()->text(), QStringLiteral("Untitled"));
+    EXPECT_EQ(field()->selectedText(), QStringLiteral("Untitled"));
+    EXPECT_EQ(window->penSize(), 1);
+    expectLinkState(false);
+    EXPECT_EQ(QApplication::focusWidget(), portList());
+
+    // Captions and positions in dialog units.
+    EXPECT_EQ(connectButton()->text(), QStringLiteral("CONNECT(Stop ZAR4)"));
+    EXPECT_EQ(runButton()->text(), QStringLiteral("ZAR4 to RUN"));
+    EXPECT_EQ(readButton()->text(), QStringLiteral("READ from ZAR4"));
+    EXPECT_EQ(writeButton()->text(), QStringLiteral("WRITE to ZAR4"));
+    EXPECT_EQ(refButton()->text(), QStringLiteral("Ref."));
+    EXPECT_EQ(control<QPushButton>(1058)->text(), QStringLiteral("Edit Parameters"));
+    EXPECT_EQ(control<QPushButton>(1206)->text(), QStringLiteral("Edit Patterns"));
+    EXPECT_EQ(exitButton()->text(), QStringLiteral("EXIT"));
+    EXPECT_EQ(parametersBox()->text(), QStringLiteral("Parameters"));
+    EXPECT_EQ(patternsBox()->text(), QStringLiteral("Patterns"));
+    EXPECT_EQ(connectButton()->geometry(), du.rect(31, 71, 96, 18));
+    EXPECT_EQ(exitButton()->geometry(), du.rect(181, 229, 54, 18));
+    EXPECT_EQ(field()->geometry(), du.rect(17, 115, 150, 15));
+    EXPECT_EQ(patternsBox()->geometry(), du.rect(20, 162, 43, 8));
+    EXPECT_EQ(endBank()->pos(), du.rect(139, 160, 39, 110).topLeft());
+    EXPECT_EQ(control<QLabel>(1040)->text(),
+              QStringLiteral("Set to same value; Inside of ( ) and paramter value of COMMUNIC."));
+    EXPECT_EQ(control<QLabel>(1044)->geometry(), du.rect(14, 37, 69, 8));
+    QStringList texts;
+    for (auto* label : window->findChildren<QLabel*>())
+        texts << label->text();
+    for (const char* text :
+         {"Target Data", "COM Port", "File name", "Start Bank No.", "End Bank No."})
+        EXPECT_TRUE(texts.contains(QString::fromLatin1(text))) << text;
+    QStringList frames;
+    for (auto* frame : window->findChildren<QGroupBox*>())
+        frames << frame->title();
+    EXPECT_EQ(frames, (QStringList{"Communication Setting", "Data Edit"}));
+
+    // No default button, and the tab order of the layout.
+    for (auto* button : window->findChildren<QPushButton*>()) {
+        EXPECT_FALSE(button->autoDefault()) << button->text().toStdString();
+        EXPECT_FALSE(button->isDefault()) << button->text().toStdString();
+    }
+    std::vector<QString> order;
+    QWidget* w = portList();
+    do {
+        if (w->objectName().startsWith(QStringLiteral("id")) && w->focusPolicy() != Qt::NoFocus)
+            order.push_back(w->objectName());
+        w = w->nextInFocusChain();
+    } while (w != portList());
+    EXPECT_EQ(order, (std::vector<QString>{"id1000", "id1002", "id1037", "id5", "id1004", "id1043",
+                                           "id1006", "id1007", "id1041", "id1042", "id3", "id4",
+                                           "id1058", "id1206", "id1"}));
+}
+
+TEST_F(LoaderWindowTest, SettingsFilePutsItsValuesIntoTheControls) {
+    writeAll(settingsFile(), "9\r\nabc\r\n7\r\n3\r\n0\r\n1\r\n10\r\n/data/op/line1");
+    open();
+    EXPECT_EQ(portList()->currentIndex(), -1); // position 9 names no item
+    EXPECT_EQ(baudList()->currentText(), QStringLiteral("4800 (1)"));
+    EXPECT_EQ(startBank()->currentText(), QStringLiteral("7"));
+    EXPECT_EQ(endBank()->currentText(), QStringLiteral("3"));
+    EXPECT_FALSE(parametersBox()->isChecked());
+    EXPECT_TRUE(patternsBox()->isChecked());
+    EXPECT_EQ(window->penSize(), 10);
+    EXPECT_EQ(field()->text(), QStringLiteral("/data/op/line1"));
+    EXPECT_EQ(field()->selectedText(), QStringLiteral("line1"));
+    EXPECT_EQ(field()->cursorPosition(), field()->text().size());
+
+    // CONNECT without a port finds none.
+    messages.expectError("Failed to open COM port.");
+    click(connectButton());
+    expectLinkState(false);
+}
+
+TEST_F(LoaderWindowTest, ExitYesSavesWhatTheControlsShowByteForByte) {
+    writeAll(settingsFile(), "-1\n4\n0\n14\n1\n1\n1\nUntitled");
+    open();
+    EXPECT_EQ(portList()->currentText(), QStringLiteral("COM1"));
+    choose(portList(), 2);
+    choose(baudList(), 1);
+    choose(startBank(), 3);
+    choose(endBank(), 12);
+    click(patternsBox());
+    type(field(), QStringLiteral("/data/op/run 7"));
+    window->penSize() = 4; // as the pattern editor leaves it
+
+    messages.expect("Question", "Agree to Exit?", BoxAnswer::Yes);
+    click(exitButton());
+    ASSERT_EQ(messages.shown().size(), 1u);
+    EXPECT_EQ(messages.shown()[0].icon, BoxIcon::Question);
+    EXPECT_EQ(messages.shown()[0].buttons, BoxButtons::YesNo);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_EQ(readAll(settingsFile()), "2\n1\n3\n12\n1\n0\n4\n/data/op/run 7");
+
+    // The next start shows them again; an empty field is saved as seven lines.
+    open();
+    EXPECT_EQ(portList()->currentText(), QStringLiteral("COM3"));
+    EXPECT_EQ(window->penSize(), 4);
+    type(field(), QString());
+    messages.expect("Question", "Agree to Exit?", BoxAnswer::Yes);
+    key(exitButton(), Qt::Key_Return); // Enter on EXIT is EXIT
+    EXPECT_EQ(readAll(settingsFile()), "2\n1\n3\n12\n1\n0\n4\n");
+    open();
+    EXPECT_EQ(field()->text(), QString());
+}
+
+TEST_F(LoaderWindowTest, ExitNoEscapeAndTheCloseBoxSaveNothing) {
+    open();
+    choose(portList(), 4);
+    messages.expect("Question", "Agree to Exit?", BoxAnswer::No);
+    click(exitButton());
+    EXPECT_TRUE(window->isVisible());
+
+    key(field(), Qt::Key_Escape);
+    key(portList(), Qt::Key_Escape);
+    key(exitButton(), Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
+
+    // The close box: no question, nothing saved, the Cancel result.
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+    EXPECT_FALSE(fs::exists(settingsFile()));
+    open();
+    EXPECT_EQ(portList()->currentText(), QStringLiteral("COM1"));
+}
+
+TEST_F(LoaderWindowTest, ExitEndsTheProgramEvenWhenTheSettingsCannotBeWritten) {
+    fs::create_directory(settingsFile()); // a folder stands where the file should be
+    open();
+    messages.expect("Question", "Agree to Exit?", BoxAnswer::Yes);
+    messages.expectError("Failed to write a setup file.");
+    click(exitButton());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(fs::is_directory(settingsFile()));
+}
+
+TEST_F(LoaderWindowTest, EnterActsOnlyOnFocusedButtons) {
+    open();
+    const QString before = field()->text();
+    key(field(), Qt::Key_Return);
+    key(portList(), Qt::Key_Return);
+    key(startBank(), Qt::Key_Enter);
+    EXPECT_EQ(portList()->currentIndex(), 0);
+    EXPECT_EQ(startBank()->currentIndex(), 0);
+    key(parametersBox(), Qt::Key_Return);
+    EXPECT_TRUE(parametersBox()->isChecked()); // Enter does not tick
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(field()->text(), before);
+
+    // Enter on "Ref." runs it.
+    dialogAnswers.push_back(std::nullopt);
+    key(refButton(), Qt::Key_Return);
+    EXPECT_EQ(dialogFilters.size(), 1u);
+}
+
+TEST_F(LoaderWindowTest, RefTakesTheBaseNameOfTheChosenDataFile) {
+    open();
+    const std::string dir = "/data/op/";
+    struct Case {
+        std::string chosen;
+        std::string field;
+        std::string selected;
+    } cases[] = {
+        {dir + "line1.pr3.zar4", dir + "line1", "line1"},
+        {dir + "line1.cmp.bmp", dir + "line1", "line1"},
+        {dir + "line1.ptE.bmp", dir + "line1", "line1"},
+        {dir + "a.xyz.bmp", dir + "a", "a"},
+        {dir + "LINE1.PR3.ZAR4", dir + "LINE1.PR3.ZAR4", "LINE1.PR3.ZAR4"},
+        {dir + "notes.txt", dir + "notes.txt", "notes.txt"},
+        {"C:\\zar4\\line2.prM.zar4", "C:\\zar4\\line2", "line2"},
+    };
+    for (const Case& c : cases) {
+        dialogAnswers.push_back(c.chosen);
+        click(refButton());
+        EXPECT_EQ(field()->text().toStdString(), c.field);
+        EXPECT_EQ(field()->selectedText().toStdString(), c.selected);
+        EXPECT_EQ(field()->cursorPosition(), field()->text().size());
+        EXPECT_TRUE(window->isEnabled());
+    }
+    EXPECT_FALSE(windowEnabledDuringDialog);
+    ASSERT_FALSE(dialogFilters.empty());
+    EXPECT_EQ(dialogFilters[0].size(), 4u);
+    EXPECT_EQ(dialogFilters[0][0].text, "ZAR4 Files ( *.zar4 *.bmp )");
+
+    // Cancelled: the field keeps its text.
+    dialogAnswers.push_back(std::nullopt);
+    click(refButton());
+    EXPECT_EQ(field()->text().toStdString(), "C:\\zar4\\line2");
+}
+
+TEST_F(LoaderWindowTest, EditorButtonsHandTheFieldAndThePenSizeToTheEditors) {
+    open();
+    type(field(), QStringLiteral("/data/op/line9"));
+    std::string parametersBase;
+    QWidget* parametersParent = nullptr;
+    window->setEditParametersHook(
+        [&](QWidget* parent, const std::string& name, MessageService& service) {
+            parametersParent = parent;
+            parametersBase = name;
+            EXPECT_EQ(&service, &messages);
+        });
+    window->setEditPatternsHook(
+        [&](QWidget*, const std::string& name, MessageService&, int& penSize) {
+            EXPECT_EQ(name, "/data/op/line9");
+            EXPECT_EQ(penSize, 1);
+            penSize = 6; // the operator picked another pen in the editor
+        });
+    click(control<QPushButton>(1058));
+    EXPECT_EQ(parametersBase, "/data/op/line9");
+    EXPECT_EQ(parametersParent, window.get());
+    key(control<QPushButton>(1206), Qt::Key_Return);
+    EXPECT_EQ(window->penSize(), 6);
+    EXPECT_EQ(window->currentSettings().penSize, 6);
+}
+
+TEST_F(LoaderWindowTest, RenderMainWindow) {
+    writeAll(settingsFile(), "0\n4\n3\n3\n1\n0\n1\n/data/op/line1");
+    open();
+    QDir().mkpath(QStringLiteral("render"));
+    const QString file = QStringLiteral("render/main_window.png");
+    QFile::remove(file);
+    ASSERT_TRUE(window->grab().save(file));
+    QImage image(file);
+    EXPECT_EQ(image.size(), window->size());
+}
+
+// With a simulated sensor behind COM1.
+class LoaderLinkTest : public LoaderWindowTest {
+protected:
+    std::unique_ptr<sim::SimServer> sensor;
+
+    void startSensor(sim::SimOptions options = {}) {
+        sensor = std::make_unique<sim::SimServer>(options);
+        ASSERT_TRUE(sensor->start());
+        setPortDevice(1, sensor->devicePath());
+    }
+    void TearDown() override {
+        window.reset();
+        for (int port = 1; port <= 3; ++port) {
+            if (portIsOpen(port))
+                closePort(port);
+        }
+        sensor.reset();
+        LoaderWindowTest::TearDown();
+    }
+    void connectYes() {
+        messages.expectQuestion("Agree to stop operation of ZAR4?", true);
+        click(connectButton());
+        ASSERT_EQ(window->linkState(), CLoaderDlg::LinkState::Connected);
+    }
+    void readNow(QString* status) {
+        pressOkAtTheEnd(status);
+        click(readButton());
+    }
+};
+
+TEST_F(LoaderLinkTest, ConnectAndReturnToRun) {
+    startSensor();
+    open();
+    messages.expectQuestion("Agree to stop operation of ZAR4?", true);
+    key(connectButton(), Qt::Key_Return);
+    expectLinkState(true);
+    EXPECT_EQ(QApplication::focusWidget(), runButton());
+    EXPECT_TRUE(portIsOpen(1));
+    EXPECT_EQ(currentPort, 1);
+    auto sent = sensor->receivedBytes();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[sent.size() - 2], 0x88); // Stop
+    EXPECT_EQ(sent.back(), 0x77);
+    bool pcMode = false;
+    sensor->withModel([&](sim::SensorModel& m) { pcMode = m.pcMode; });
+    EXPECT_TRUE(pcMode);
+
+    sensor->clearLog();
+    click(runButton());
+    expectLinkState(false);
+    EXPECT_EQ(QApplication::focusWidget(), connectButton());
+    EXPECT_FALSE(portIsOpen(1));
+    EXPECT_EQ(sensor->receivedBytes(), (std::vector<std::uint8_t>{0x87, 0x78}));
+}
+
+TEST_F(LoaderLinkTest, ConnectRefusedOrImpossibleLeavesThePortClosed) {
+    startSensor();
+    open();
+    // No to the question: closed again, so that the next CONNECT can open it.
+    messages.expectQuestion("Agree to stop operation of ZAR4?", false);
+    click(connectButton());
+    expectLinkState(false);
+    EXPECT_FALSE(portIsOpen(1));
+    EXPECT_TRUE(sensor->receivedBytes().empty());
+
+    // Someone else holds the line.
+    setPortDevice(2, sensor->devicePath());
+    ASSERT_EQ(openPort(2, 512, 512), 0);
+    messages.expectError("Failed to open COM port.");
+    click(connectButton());
+    expectLinkState(false);
+    closePort(2);
+
+    // No baud rate chosen.
+    baudList()->setCurrentIndex(-1);
+    messages.expectQuestion("Agree to stop operation of ZAR4?", true);
+    messages.expectError("Baud rate setting is invalid.");
+    click(connectButton());
+    expectLinkState(false);
+    EXPECT_FALSE(portIsOpen(1));
+
+    // A port whose device does not exist.
+    choose(baudList(), 4);
+    choose(portList(), 2);
+    setPortDevice(3, (folder / "no-such-device").string());
+    messages.expectError("Failed to open COM port.");
+    click(connectButton());
+    expectLinkState(false);
+
+    choose(portList(), 0);
+    connectYes();
+    expectLinkState(true);
+}
+
+// The two cases that wait for the sensor's one-second time-out.
+TEST_F(LoaderLinkTest, SensorSilentAtConnectOrGoneAtRun) {
+    sim::SimOptions options;
+    options.faults.push_back({sim::Fault::Kind::NoReply, 0x43, 1, -1, 1});
+    startSensor(options);
+    open();
+    messages.expectQuestion("Agree to stop operation of ZAR4?", true);
+    messages.expectError("No communication response.");
+    QElapsedTimer clock;
+    clock.start();
+    click(connectButton());
+    EXPECT_GE(clock.elapsed(), 900);
+    EXPECT_LT(clock.elapsed(), 3000);
+    expectLinkState(false);
+    EXPECT_FALSE(portIsOpen(1));
+
+    connectYes(); // the fault was for the first mode request only
+    expectLinkState(true);
+
+    // The sensor is unplugged: the failure is shown and the window is not connected anyway.
+    sensor->stop();
+    messages.expectError("No communication response.");
+    click(runButton());
+    expectLinkState(false);
+    EXPECT_EQ(QApplication::focusWidget(), connectButton());
+    EXPECT_FALSE(portIsOpen(1));
+}
+
+TEST_F(LoaderLinkTest, ReadParametersTwiceAndRefuseTheThirdOverwrite) {
+    startSensor();
+    writeAll(settingsFile(), "0\n4\n3\n3\n1\n0\n1\n" + base());
+    open();
+    connectYes();
+
+    QString status;
+    readButton()->setFocus();
+    pressOkAtTheEnd(&status);
+    key(readButton(), Qt::Key_Return); // Enter on READ starts a read
+    EXPECT_EQ(status, QStringLiteral("Reading from ZAR4 is completed."));
+    const std::string bankFile = readAll(base() + ".pr3.zar4");
+    EXPECT_EQ(lineCount(bankFile), 32);
+    EXPECT_EQ(lineCount(readAll(base() + ".prM.zar4")), 5);
+    EXPECT_FALSE(fs::exists(base() + ".pr2.zar4"));
+    EXPECT_FALSE(fs::exists(base() + ".pt3.bmp"));
+    expectLinkState(true);
+
+    // A second READ needs no new CONNECT; the first existing file is asked about once.
+    messages.expectQuestion("Found same filename. Do you overwrite?", true);
+    readNow(&status);
+    EXPECT_EQ(status, QStringLiteral("Reading from ZAR4 is completed."));
+    EXPECT_EQ(readAll(base() + ".pr3.zar4"), bankFile);
+
+    // No: the window closes at once, without a message.
+    messages.expectQuestion("Found same filename. Do you overwrite?", false);
+    bool sawProgress = false;
+    duringProgress([&](CComuDlg&) { return sawProgress = true; });
+    click(readButton());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(sawProgress);
+    expectLinkState(true);
+
+    // Neither box ticked: nothing is exchanged.
+    click(parametersBox());
+    sensor->clearLog();
+    readNow(&status);
+    EXPECT_EQ(status, QStringLiteral("No target data for reading out."));
+    EXPECT_TRUE(sensor->receivedBytes().empty());
+}
+
+TEST_F(LoaderLinkTest, CancelDuringAPatternEndsTheReadWithAborted) {
+    sim::SimOptions options;
+    options.slowByteDelayUs = 20; // long enough a pattern to click into
+    startSensor(options);
+    writeAll(settingsFile(), "0\n4\n2\n2\n0\n1\n1\n" + base());
+    open();
+    connectYes();
+    int positionAtCancel = -1;
+    QString status;
+    duringProgress([&](CComuDlg& progress) {
+        auto* bar = progress.findChild<QProgressBar*>(QStringLiteral("id1050"));
+        if (positionAtCancel < 0) {
+            if (statusOf(progress) != QStringLiteral("Reading Patterns") || bar->value() < 20)
+                return false;
+            EXPECT_EQ(progress.findChild<QLabel*>(QStringLiteral("id1053"))->text(),
+                      QStringLiteral("Bank No. = 2"));
+            positionAtCancel = bar->value();
+            QTest::mouseClick(cancelOf(progress), Qt::LeftButton);
+            return false;
+        }
+        if (!progress.transferEnded())
+            return false;
+        status = statusOf(progress);
+        EXPECT_TRUE(okOf(progress)->isEnabled());
+        EXPECT_FALSE(cancelOf(progress)->isEnabled());
+        QTest::keyClick(&progress, Qt::Key_Escape); // closes it now that the read has ended
+        return true;
+    });
+    click(readButton());
+    EXPECT_EQ(status, QStringLiteral("Aborted."));
+    EXPECT_GT(positionAtCancel, 0);
+    // The pattern that was cut short is not left behind as a file.
+    EXPECT_FALSE(fs::exists(base() + ".pt2.bmp"));
+    expectLinkState(true);
+}
+
+TEST_F(LoaderLinkTest, WriteAsksFirstAndSendsTheFiles) {
+    startSensor();
+    writeAll(settingsFile(), "0\n4\n5\n5\n1\n0\n1\n" + base());
+    open();
+    connectYes();
+    QString status;
+    readNow(&status);
+    ASSERT_EQ(status, QStringLiteral("Reading from ZAR4 is completed."));
+
+    // No: nothing starts.
+    sensor->clearLog();
+    messages.expect("Warning!", "Agree to overwrite ZAR4 settings?", BoxAnswer::No);
+    click(writeButton());
+    EXPECT_TRUE(sensor->receivedBytes().empty());
+    ASSERT_EQ(messages.shown().size(), 2u);
+    EXPECT_EQ(messages.shown()[1].icon, BoxIcon::Exclamation);
+    EXPECT_EQ(messages.shown()[1].buttons, BoxButtons::YesNo);
+
+    // Yes: bank 5's file, changed on disk, reaches the sensor.
+    std::string bankFile = readAll(base() + ".pr5.zar4");
+    std::size_t firstLineEnd = bankFile.find('\n');
+    writeAll(base() + ".pr5.zar4", "4321" + bankFile.substr(firstLineEnd));
+    messages.expect("Warning!", "Agree to overwrite ZAR4 settings?", BoxAnswer::Yes);
+    pressOkAtTheEnd(&status);
+    click(writeButton());
+    EXPECT_EQ(status, QStringLiteral("Writing to ZAR4 is completed."));
+    std::uint16_t word0 = 0;
+    sensor->withModel([&](sim::SensorModel& m) { word0 = m.bank[5][0]; });
+    EXPECT_EQ(word0, 4321);
+    expectLinkState(true);
+}
+
+} // namespace
+} // namespace zar4::test
