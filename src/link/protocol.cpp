@@ -45,7 +45,11 @@ const CommandInfo* commandInfo(std::uint8_t code) {
 }
 
 const CommandInfo& commandInfo(Command code) {
-    return *commandInfo(static_cast<std::uint8_t>(code));
+    // A value outside the enumeration gets an entry that sends and expects nothing rather
+    // than a dangling reference.
+    static const CommandInfo kNone = {static_cast<Command>(0), "", 0, 0, 1000};
+    const CommandInfo* info = commandInfo(static_cast<std::uint8_t>(code));
+    return info != nullptr ? *info : kNone;
 }
 
 std::uint8_t checksum(const std::uint8_t* bytes, int count) {
@@ -139,9 +143,13 @@ bool requestPcMode(int port) {
 }
 
 bool exchange(int port, Command code) {
-    const CommandInfo& info = commandInfo(code);
-    sendCommand(port, code, transferBuffer, info.payloadSize);
-    return receiveReply(port, transferBuffer, info.replySize, info.timeoutMs);
+    const CommandInfo* info = commandInfo(static_cast<std::uint8_t>(code));
+    if (info == nullptr) {
+        lastErrorText = kInvalidResponse; // the sensor knows no such command
+        return false;
+    }
+    sendCommand(port, code, transferBuffer, info->payloadSize);
+    return receiveReply(port, transferBuffer, info->replySize, info->timeoutMs);
 }
 
 bool blockIsThisModel(const std::uint8_t* block) {

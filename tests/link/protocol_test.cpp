@@ -274,6 +274,12 @@ TEST_F(ProtocolTest, FailedExchangesLeaveThePortOpen) {
     EXPECT_FALSE(exchange(kPort, Command::Run));
     EXPECT_EQ(lastErrorText, kInvalid);
     EXPECT_TRUE(portIsOpen(kPort));
+
+    // A code the sensor does not know is never put on the line.
+    lastErrorText = "(untouched)";
+    EXPECT_FALSE(exchange(kPort, static_cast<Command>(0x99)));
+    EXPECT_EQ(lastErrorText, kInvalid);
+    EXPECT_TRUE(peer.read(1, 100).empty());
 }
 
 TEST(ModelCheckTest, WordsEightAndNineMustFitInOneByte) {
@@ -292,13 +298,6 @@ TEST(ModelCheckTest, WordsEightAndNineMustFitInOneByte) {
     block[17] = 0;
     block[19] = 0;
     EXPECT_TRUE(blockIsThisModel(block));
-}
-
-TEST(HalfSelectorTest, NamesBothHalvesOfEveryBank) {
-    EXPECT_EQ(halfSelector(0, 0), 4);
-    EXPECT_EQ(halfSelector(0, 1), 6);
-    EXPECT_EQ(halfSelector(1, 0), 8);
-    EXPECT_EQ(halfSelector(14, 1), 62);
 }
 
 } // namespace
