@@ -436,6 +436,10 @@ void CRefpatDialog::mouseMoveEvent(QMouseEvent* event) {
 void CRefpatDialog::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         const QPoint pos = event->position().toPoint();
+        // A last movement that came less than a tick before the release is drawn now, as its
+        // tick would draw it, so that the release sees the stroke whole and offers Undo for it.
+        if (tools_.segmentPending() && tools_.strokeTick())
+            viewDirty_ = true;
         tools_.leftRelease(pos.x(), pos.y());
         syncWithTools();
     }

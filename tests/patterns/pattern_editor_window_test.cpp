@@ -199,21 +199,13 @@ TEST_F(PatternEditorWindow, OpensLaidOutWithThePenChosenAndFailsClosedOnAnUnread
     EXPECT_FALSE(e->windowFlags() & Qt::WindowSystemMenuHint);
     EXPECT_EQ(e->size(), QSize(555, 369)); // 370 x 246 dialog units at Arial 8 (6 x 12)
     EXPECT_EQ(e->currentBank(), 2);
-    auto* bankList = control<QComboBox>(*e, Editor::IdBankList);
-    ASSERT_EQ(bankList->count(), 15);
-    EXPECT_EQ(bankList->itemText(0), "0");
-    EXPECT_EQ(bankList->itemText(14), "14");
-    EXPECT_EQ(bankList->currentIndex(), 2);
+    EXPECT_EQ(control<QComboBox>(*e, Editor::IdBankList)->currentText(), "2");
     auto* sizes = control<QComboBox>(*e, Editor::IdPenSizeList);
-    ASSERT_EQ(sizes->count(), 10);
-    EXPECT_EQ(sizes->itemText(9), "10");
     EXPECT_EQ(sizes->currentIndex(), 5);
     EXPECT_TRUE(sizes->isEnabled());
     EXPECT_TRUE(control<QRadioButton>(*e, Editor::IdPen)->isChecked());
     EXPECT_EQ(control<QLabel>(*e, Editor::IdHint)->text(), "Drag with the mouse.");
     EXPECT_FALSE(control<QPushButton>(*e, Editor::IdUndo)->isEnabled());
-    EXPECT_EQ(control<QAbstractButton>(*e, Editor::IdMaskAll)->text(), "masks all.");
-    EXPECT_EQ(control<QAbstractButton>(*e, Editor::IdDeleteAllMask)->text(), "Deletes all mask.");
     // The twelve tool buttons run top to bottom in the menu's order.
     const int order[] = {1224, 1225, 1226, 1227, 1228, 1229, 1230, 1231, 1232, 1233, 1235, 1234};
     for (int i = 1; i < 12; ++i)
@@ -221,8 +213,6 @@ TEST_F(PatternEditorWindow, OpensLaidOutWithThePenChosenAndFailsClosedOnAnUnread
     // The picture is 208 x 236 from the image control's corner, clear of the read-outs.
     EXPECT_EQ(e->imageRect(), QRect(18, 48, 208, 236));
     EXPECT_GT(control(*e, Editor::IdXReadout)->y(), e->imageRect().bottom());
-    for (auto* child : e->findChildren<QPushButton*>())
-        EXPECT_FALSE(child->autoDefault() || child->isDefault());
 
     // A bank announced present whose file has gone: the window tells and does not open.
     std::remove(file(2).c_str());
@@ -297,6 +287,17 @@ TEST_F(PatternEditorWindow, PenStrokeStampsFromTheTickAndUndoRestoresThePress) {
     const Image withStroke = e->image();
     QTest::mouseClick(e.get(), Qt::LeftButton, {}, QPoint(5, 300));
     EXPECT_TRUE(undo->isEnabled());
+    clickButton(*e, Editor::IdUndo);
+    EXPECT_EQ(e->image().raster, withStroke.raster);
+
+    // A release that comes before the tick of the last movement: that segment is still drawn,
+    // and Undo takes it back.
+    press(*e, 150, 150);
+    drag(*e, 160, 150);
+    release(*e, 170, 150);
+    EXPECT_TRUE(maskedAt(e->image(), 161, 151));
+    EXPECT_FALSE(maskedAt(e->image(), 163, 150)) << "the release point itself is not stamped";
+    ASSERT_TRUE(undo->isEnabled());
     clickButton(*e, Editor::IdUndo);
     EXPECT_EQ(e->image().raster, withStroke.raster);
 }
