@@ -20,16 +20,6 @@ protected:
     ScriptedMessages boxes;
 };
 
-TEST(BaudCodes, FollowTheBaudRateList) {
-    EXPECT_EQ(baudCodeForIndex(0), 6);
-    EXPECT_EQ(baudCodeForIndex(1), 7);
-    EXPECT_EQ(baudCodeForIndex(2), 9);
-    EXPECT_EQ(baudCodeForIndex(3), 10);
-    EXPECT_EQ(baudCodeForIndex(4), 12);
-    EXPECT_EQ(baudCodeForIndex(-1), -1);
-    EXPECT_EQ(baudCodeForIndex(5), -1);
-}
-
 TEST_F(Connect, At19200AsksThenSendsModeRequestAndStop) {
     start();
     // The sensor's own Communication-set must match: 3 is 19200 bit/s.
@@ -120,18 +110,6 @@ TEST_F(Connect, ReturnToRunWithoutAnAnswerStillClosesThePort) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     EXPECT_GE(seconds, 0.9);
     EXPECT_LT(seconds, 3.0);
-    EXPECT_FALSE(portIsOpen(kPort));
-    boxes.verify();
-}
-
-TEST_F(Connect, OpeningWithoutExchangesSendsNothing) {
-    start();
-    EXPECT_TRUE(openSensorPort(kPort, 4, boxes));
-    EXPECT_TRUE(portIsOpen(kPort));
-    EXPECT_TRUE(wire().empty());
-    closePort(kPort);
-    boxes.expectError(kBaudRateInvalid);
-    EXPECT_FALSE(openSensorPort(kPort, -1, boxes));
     EXPECT_FALSE(portIsOpen(kPort));
     boxes.verify();
 }

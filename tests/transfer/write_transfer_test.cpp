@@ -100,6 +100,12 @@ TEST_F(WriteTransfer, PatternsOfBanks2To3QueryAll16ItemsButSendOnlyTheirOwn) {
                                                     kWritingFlash, "Bank No. = 3", kWritingFlash,
                                                     "Bank No. = 3"}));
     EXPECT_EQ(view.progress.back(), 512);
+    TransferRequest request;
+    request.operation = Operation::Write;
+    request.includeParameters = false;
+    request.firstBank = 2;
+    request.lastBank = 3;
+    EXPECT_EQ(view.wire, plannedWireBytes(request));
 }
 
 TEST_F(WriteTransfer, ReadWriteReadGivesBackTheSameFilesByteForByte) {

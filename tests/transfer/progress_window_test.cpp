@@ -1,0 +1,251 @@
+// The progress window as the operator sees it, with the real transfer engine running inside
+// it against a simulated sensor.
+
+#include "link/port_map.h"
+#include "link/protocol.h"
+#include "link/serial_port.h"
+#include "sim/sim_server.h"
+#include "support/scripted_messages.h"
+#include "transfer/progress_window.h"
+#include "ui/dialog_units.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace zar4::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ProgressWindowTest : public ::testing::Test {
+protected:
+    fs::path folder;
+    ScriptedMessages messages;
+    std::unique_ptr<sim::SimServer> sensor;
+    TransferRequest request;
+
+    void SetUp() override {
+        char pattern[] = "/tmp/zar4-progress-XXXXXX";
+        folder = ::mkdtemp(pattern);
+        request.baseName = folder / "line1";
+        request.includeParameters = false;
+        request.includePatterns = false;
+        request.firstBank = 0;
+        request.lastBank = 0;
+    }
+    void TearDown() override {
+        messages.verify();
+        if (portIsOpen(1))
+            closePort(1);
+        sensor.reset();
+        clearPortMap();
+        fs::remove_all(folder);
+    }
+    void connectTo(sim::SimOptions options = {}) {
+        sensor = std::make_unique<sim::SimServer>(options);
+        ASSERT_TRUE(sensor->start());
+        setPortDevice(1, sensor->devicePath());
+        ASSERT_TRUE(connectSensor(1, 4, messages, false));
+        sensor->clearLog();
+    }
+
+    static QLabel* status(CComuDlg& w) { return w.findChild<QLabel*>(QStringLiteral("id1051")); }
+    static QLabel* item(CComuDlg& w) { return w.findChild<QLabel*>(QStringLiteral("id1053")); }
+    static QProgressBar* bar(CComuDlg& w) {
+        return w.findChild<QProgressBar*>(QStringLiteral("id1050"));
+    }
+    static QPushButton* ok(CComuDlg& w) { return w.findChild<QPushButton*>(QStringLiteral("id1")); }
+    static QPushButton* cancel(CComuDlg& w) {
+        return w.findChild<QPushButton*>(QStringLiteral("id1052"));
+    }
+
+    // Calls `step` every 10 ms while the window is open (also from inside the transfer's
+    // pump) until it returns true.
+    static void whileOpen(CComuDlg& window, std::function<bool()> step) {
+        auto* timer = new QTimer(&window);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, step] {
+            if (step())
+                timer->stop();
+        });
+        timer->start(10);
+    }
+    bool patternUnderWay(CComuDlg& w) {
+        return status(w)->text() == QStringLiteral("Reading Patterns") && bar(w)->value() > 30;
+    }
+};
+
+TEST_F(ProgressWindowTest, OpensAsLaidOutStartsAfterItsTimerAndWaitsForOk) {
+    connectTo();
+    CComuDlg window(request, 1, messages);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Communication"));
+    const ui::DialogUnits du(window.font());
+    EXPECT_EQ(window.font().family(), QStringLiteral("Arial"));
+    EXPECT_EQ(window.size(), QSize(du.x(187), du.y(75)));
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    EXPECT_EQ(status(window)->text(), QStringLiteral("Initializing......."));
+    EXPECT_EQ(status(window)->geometry(), du.rect(17, 7, 154, 11));
+    EXPECT_EQ(item(window)->text(), QString());
+    EXPECT_EQ(bar(window)->geometry(), du.rect(7, 34, 173, 12));
+    EXPECT_EQ(bar(window)->minimum(), 0);
+    EXPECT_EQ(bar(window)->maximum(), 512);
+    EXPECT_EQ(bar(window)->value(), 0);
+    EXPECT_EQ(ok(window)->text(), QStringLiteral("OK"));
+    EXPECT_EQ(ok(window)->geometry(), du.rect(28, 52, 50, 16));
+    EXPECT_FALSE(ok(window)->isEnabled());
+    EXPECT_EQ(cancel(window)->text(), QStringLiteral("CANCEL"));
+    EXPECT_EQ(cancel(window)->geometry(), du.rect(104, 52, 52, 16));
+    EXPECT_TRUE(cancel(window)->isEnabled());
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((window.geometry().center() - screenCentre).manhattanLength(), 4);
+
+    // Nothing chosen: the transfer starts after 300 ms, exchanges nothing and waits for OK.
+    QElapsedTimer clock;
+    qint64 endedAfter = -1;
+    QString endStatus;
+    whileOpen(window, [&] {
+        if (!window.transferEnded())
+            return false;
+        endedAfter = clock.elapsed();
+        endStatus = status(window)->text();
+        EXPECT_TRUE(ok(window)->isEnabled());
+        EXPECT_FALSE(cancel(window)->isEnabled());
+        EXPECT_TRUE(ok(window)->hasFocus());
+        QTest::keyClick(cancel(window), Qt::Key_Return); // a late CANCEL does nothing
+        EXPECT_TRUE(window.isVisible());
+        QTest::keyClick(ok(window), Qt::Key_Return);
+        return true;
+    });
+    clock.start();
+    window.exec();
+    EXPECT_GE(endedAfter, 290);
+    EXPECT_LT(endedAfter, 3000);
+    EXPECT_EQ(endStatus, QStringLiteral("No target data for reading out."));
+    EXPECT_EQ(window.outcome(), TransferOutcome::NothingDone);
+    EXPECT_EQ(window.result(), QDialog::Accepted);
+    EXPECT_TRUE(sensor->receivedBytes().empty());
+    EXPECT_EQ(stopRequest, StopRequest::None);
+}
+
+TEST_F(ProgressWindowTest, CancelBeforeTheStartAbortsAndAStaleRequestIsForgotten) {
+    connectTo();
+    request.includeParameters = true;
+
+    // A stop request left over from before never reaches a new transfer.
+    stopRequest = StopRequest::Cancelled;
+    {
+        CComuDlg window(request, 1, messages);
+        whileOpen(window, [&] {
+            if (!window.transferEnded())
+                return false;
+            EXPECT_EQ(status(window)->text(), QStringLiteral("Reading from ZAR4 is completed."));
+            window.accept();
+            return true;
+        });
+        window.exec();
+        EXPECT_EQ(window.outcome(), TransferOutcome::Completed);
+    }
+
+    // CANCEL pressed while the window waits for its timer: nothing is read.
+    fs::remove(request.baseName + ".pr0.zar4");
+    fs::remove(request.baseName + ".prM.zar4");
+    sensor->clearLog();
+    CComuDlg window(request, 1, messages);
+    bool pressed = false;
+    whileOpen(window, [&] {
+        if (!pressed) {
+            QTest::mouseClick(cancel(window), Qt::LeftButton);
+            pressed = true;
+            return false;
+        }
+        if (!window.transferEnded())
+            return false;
+        EXPECT_EQ(status(window)->text(), QStringLiteral("Aborted."));
+        QTest::mouseClick(ok(window), Qt::LeftButton);
+        return true;
+    });
+    window.exec();
+    EXPECT_EQ(window.outcome(), TransferOutcome::Cancelled);
+    EXPECT_TRUE(sensor->receivedBytes().empty());
+    EXPECT_FALSE(fs::exists(request.baseName + ".pr0.zar4"));
+    EXPECT_EQ(stopRequest, StopRequest::None);
+}
+
+TEST_F(ProgressWindowTest, TheCloseBoxDuringAPatternClosesOnlyAfterTheEnd) {
+    sim::SimOptions options;
+    options.slowByteDelayUs = 20;
+    connectTo(options);
+    request.includePatterns = true;
+    CComuDlg window(request, 1, messages);
+    bool closeAsked = false;
+    bool rendered = false;
+    whileOpen(window, [&] {
+        if (closeAsked || !patternUnderWay(window))
+            return false;
+        EXPECT_EQ(item(window)->text(), QStringLiteral("Bank No. = 0"));
+        // The picture of the window at work.
+        QDir().mkpath(QStringLiteral("render"));
+        QFile::remove(QStringLiteral("render/progress_window.png"));
+        rendered = window.grab().save(QStringLiteral("render/progress_window.png"));
+        QTest::keyClick(&window, Qt::Key_Escape); // ignored while the transfer runs
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_FALSE(window.close()); // the close box: the transfer goes on
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_TRUE(window.transferRunning());
+        closeAsked = true;
+        return true;
+    });
+    window.exec(); // returns when the window closed by itself after the end
+    EXPECT_TRUE(closeAsked);
+    EXPECT_EQ(window.outcome(), TransferOutcome::Completed);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(bar(window)->value(), 512);
+    EXPECT_EQ(fs::file_size(request.baseName + ".pt0.bmp"), 147318u);
+
+    ASSERT_TRUE(rendered);
+    QImage image(QStringLiteral("render/progress_window.png"));
+    EXPECT_EQ(image.size(), window.size());
+}
+
+TEST_F(ProgressWindowTest, ARefusedOverwriteClosesAtOnceAndAFailureAfterItsErrorBox) {
+    sim::SimOptions options;
+    options.faults.push_back({sim::Fault::Kind::NoReply, 0x81, 2, -1, 1});
+    connectTo(options);
+    request.includeParameters = true;
+    std::ofstream(request.baseName + ".pr0.zar4") << "old\n";
+    messages.expectQuestion("Found same filename. Do you overwrite?", false);
+    {
+        CComuDlg window(request, 1, messages);
+        window.exec();
+        EXPECT_EQ(window.outcome(), TransferOutcome::Declined);
+        EXPECT_EQ(window.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(stopRequest, StopRequest::None);
+
+    // The sensor stops answering (its second parameter request): the "Error" box, then the
+    // window closes without waiting for OK.
+    messages.expectQuestion("Found same filename. Do you overwrite?", true);
+    messages.expectError("No communication response.");
+    CComuDlg window(request, 1, messages);
+    QElapsedTimer clock;
+    clock.start();
+    window.exec();
+    EXPECT_GE(clock.elapsed(), 1200);
+    EXPECT_LT(clock.elapsed(), 4000);
+    EXPECT_EQ(window.outcome(), TransferOutcome::Failed);
+    EXPECT_FALSE(window.isVisible());
+}
+
+} // namespace
+} // namespace zar4::test
