@@ -26,7 +26,7 @@ constexpr const char* kFileInvalid = "Patterns file is invalid.";
 constexpr int kBanks = 15;
 
 // The "Edit Menu" buttons, top to bottom.
-struct ToolButtonSpec {
+struct ToolButtonEntry {
     int id;
     const char* label;
     bool wholeImage;
@@ -34,7 +34,7 @@ struct ToolButtonSpec {
     WholeImageCommand command;
 };
 
-constexpr ToolButtonSpec kToolButtons[12] = {
+constexpr ToolButtonEntry kToolButtons[12] = {
     {CRefpatDialog::IdPen, "Pen", false, MaskTool::Pen, {}},
     {CRefpatDialog::IdEraser, "Eraser", false, MaskTool::Eraser, {}},
     {CRefpatDialog::IdMaskRectangle,
@@ -156,9 +156,9 @@ void CRefpatDialog::buildLayout() {
     // Twelve buttons from y 16 to y 139, evenly spaced. Pen and Eraser stop short of the
     // pen-size label beside them; the next two stop short of the pen preview.
     for (int i = 0; i < 12; ++i) {
-        const ToolButtonSpec& spec = kToolButtons[i];
-        auto* button = new QRadioButton(QString::fromLatin1(spec.label), this);
-        button->setObjectName(idName(spec.id));
+        const ToolButtonEntry& entry = kToolButtons[i];
+        auto* button = new QRadioButton(QString::fromLatin1(entry.label), this);
+        button->setObjectName(idName(entry.id));
         const int yDlu = 16 + (i * 123 + 5) / 11;
         const int widthDlu = i < 2 ? 70 : (i < 4 ? 136 : 184);
         // A radio button takes clicks on its circle and its label only: keep it no wider
@@ -167,11 +167,11 @@ void CRefpatDialog::buildLayout() {
         button->setGeometry(cell.x(), cell.y(), std::min(cell.width(), button->sizeHint().width()),
                             cell.height());
         toolButtons_[i] = button;
-        if (spec.wholeImage) {
-            const WholeImageCommand command = spec.command;
+        if (entry.wholeImage) {
+            const WholeImageCommand command = entry.command;
             bindCommand(button, [this, command] { wholeImage(command); });
         } else {
-            const MaskTool tool = spec.tool;
+            const MaskTool tool = entry.tool;
             bindCommand(button, [this, tool] { selectTool(tool); });
         }
     }
