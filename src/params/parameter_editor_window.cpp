@@ -130,12 +130,22 @@ void Ceditpara::buildControls() {
     const ui::DialogUnits du(font());
     const int listItemHeight = QFontMetrics(font()).height() + 2;
 
-    // Frames first, so that they lie under the controls they surround.
-    auto* commonGroup = new QGroupBox(QStringLiteral("Common Parameters"), this);
-    commonGroup->setObjectName(controlName(1167));
-    commonGroup->setGeometry(du.rect(6, 21, 122, 132));
-    auto* bankGroup = new QGroupBox(QStringLiteral("Bank Parameters"), this);
-    bankGroup->setGeometry(du.rect(133, 21, 241, 171));
+    // Frames first, so that they lie under the controls they surround; each is drawn as a
+    // line that runs through the middle of its title, as in the main window.
+    const QString frameStyle =
+        QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: %1px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: "
+                       "top left; left: %2px; padding: 0px 2px; }")
+            .arg(QFontMetrics(font()).height() / 2)
+            .arg(du.x(2));
+    auto frame = [&](const QString& title, int x, int y, int w, int h) {
+        auto* box = new QGroupBox(title, this);
+        box->setStyleSheet(frameStyle);
+        box->setGeometry(du.rect(x, y, w, h));
+        return box;
+    };
+    frame(QStringLiteral("Common Parameters"), 6, 21, 122, 132)->setObjectName(controlName(1167));
+    frame(QStringLiteral("Bank Parameters"), 133, 21, 241, 171);
 
     auto label = [&](const QString& text, int x, int y, int w, int h) {
         auto* l = new QLabel(text, this);
