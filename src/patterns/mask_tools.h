@@ -141,7 +141,9 @@ public:
     // --- mouse ----------------------------------------------------------------------------
     // Left-button press at (x, y). `frame` is the image control's rectangle, read afresh at
     // every press; the stamps, rectangle and circle of this press and its stroke use it.
-    // Press tools (and None) copy the raster into the undo snapshot first, every time.
+    // A stroke segment still waiting for its tick is drawn first (it belongs to the stroke
+    // before this press). Press tools (and None) copy the raster into the undo snapshot,
+    // every time.
     // Pen/eraser: the stroke starts here, nothing is drawn yet. Corner tools: the corner is
     // added, or refused with kCornerOutOfRangeText in an "Error" box (list unchanged); the
     // corner that completes the shape fills it at once (snapshot, fill, corner list emptied,
@@ -150,7 +152,8 @@ public:
 
     // Mouse movement at (x, y). `leftButtonOnly`: the button state is exactly the left button,
     // no other button, no Shift or Ctrl. With the pen or eraser and a left press of ours
-    // still down, the position becomes the stroke's current point and a segment is pending.
+    // still down (buttonDown()), the position becomes the stroke's current point and a
+    // segment is pending; the stroke masks or unmasks as the tool chosen at its press did.
     // Returns true when the window must (re)start its 10 ms stroke timer.
     bool mouseMove(int x, int y, bool leftButtonOnly);
 
@@ -169,14 +172,15 @@ public:
     bool strokeTick();
 
     // --- commands -------------------------------------------------------------------------
-    // Buttons 1234 / 1235: snapshot, mask or unmask every pixel, tool None (pen-size list
+    // Buttons 1234 / 1235: a waiting stroke segment is drawn, then snapshot, mask or unmask
+    // every pixel, tool None (pen-size list
     // disabled), the command's hint, modified and undo-ready set, Undo enabled, redraw.
     void wholeImage(WholeImageCommand command);
 
-    // The Undo button: the snapshot is copied back, the corner list emptied when a corner tool
-    // is selected, modified set, undo-ready cleared, Undo disabled, redraw requested. Does
-    // nothing and returns false when Undo is not enabled (there is no snapshot worth
-    // restoring).
+    // The Undo button: a waiting stroke segment is dropped, the snapshot is copied back, the corner
+    // list emptied when a corner tool is selected, modified set, undo-ready cleared, Undo disabled,
+    // redraw requested. Does nothing and returns false when Undo is not enabled (there is no
+    // snapshot worth restoring).
     bool undo();
 
     // A bank's file was loaded into the image: undo-ready, modified and the pending segment
