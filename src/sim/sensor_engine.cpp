@@ -205,7 +205,13 @@ std::optional<Answer> SensorEngine::onModeByte(SensorModel& model, std::uint8_t 
         modeMatched_ = 0;
         return modeAnswer(model);
     }
+    const int matched = modeMatched_;
     modeMatched_ = byte == kModeRequest[0] ? 1 : 0;
+    if (options_.logFrames) { // kept only for the frame log
+        ignored_.insert(ignored_.end(), kModeRequest, kModeRequest + matched);
+        if (modeMatched_ == 0)
+            ignored_.push_back(byte);
+    }
     return std::nullopt;
 }
 

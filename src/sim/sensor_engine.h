@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zar4::sim {
@@ -62,6 +63,9 @@ public:
             lineCommunic_ = model.communic();
     }
 
+    // The bytes ignored outside PC mode since the last call, for the frame log.
+    std::vector<std::uint8_t> takeIgnored() { return std::exchange(ignored_, {}); }
+
     // A partly received frame is dropped when the host stays silent this long: the host gave
     // up on it long ago, and the next frame must start clean.
     static constexpr auto kFrameGap = std::chrono::milliseconds(1000);
@@ -82,6 +86,7 @@ private:
     Clock::time_point lastByteAt_{};
     int commandCount_[256] = {};
     std::vector<int> faultHits_; // per fault: matching block commands seen so far
+    std::vector<std::uint8_t> ignored_;
 };
 
 // The sensor's reply frame: ACK, the data, the checksum.

@@ -335,10 +335,16 @@ void SimServer::Impl::run() {
                 at = inboundFreeAt;
             }
             std::optional<Answer> answer;
+            std::vector<std::uint8_t> ignored;
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 answer = engine.onByte(model, buffer[static_cast<std::size_t>(i)], at);
+                if (options.logFrames && (answer || i + 1 == n))
+                    ignored = engine.takeIgnored();
             }
+            if (!ignored.empty())
+                std::fprintf(stderr, "host %s (ignored: not in PC mode)\n",
+                             hexBytes(ignored.data(), ignored.size()).c_str());
             if (!answer)
                 continue;
             if (paced && !sleepUntil(at))

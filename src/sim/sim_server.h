@@ -22,20 +22,25 @@ constexpr int kHalfRows[2] = {128, 80};
 constexpr int kBlockWords = 128;
 constexpr int kOddBlockPixels = kPatternColumns - kBlockWords; // 108
 
-// One fault, chosen per run.
+// One fault, chosen per run. It strikes once, at the chosen occurrence. With NoReply, Nak and
+// HangUp the sensor never took the command in, so nothing of it happens (a NAKed write leaves
+// the bank as it was, an unanswered flash commits nothing); with ShortReply and BadChecksum the
+// command was carried out and only its answer was spoiled on the way back. For the mode
+// request, BadChecksum answers 06 01 (PC mode not secured) and Nak the lone byte 0x15.
 struct Fault {
     enum class Kind {
         NoReply,     // say nothing
         ShortReply,  // send only the first `shortBytes` bytes of the reply
         BadChecksum, // reply with a wrong checksum
-        Nak,         // answer 0x15 instead of the reply
+        Nak,         // answer NAK (0x15 0xEA) instead of the reply
         HangUp,      // close the line
     };
     Kind kind = Kind::NoReply;
     std::uint8_t command = 0; // command code 0x81-0x88, or 0x43 for the mode request
     int nth = 1;              // at the n-th command of that code (1-based)...
     int patternBlock = -1;    // ...or, when >= 0, at this Get/PutPatternBlock block number
-                              //    of any half (the nth such occurrence)
+                              //    of any half (the nth such occurrence); `command` 0x83 or
+                              //    0x84 picks one of the two, 0 takes either
     int shortBytes = 1;
 };
 
@@ -70,6 +75,16 @@ struct SensorModel {
     int communic() const { return (common[4] >> 8) & 7; }
 };
 
+// The line as the host sees it:
+// - Replies leave at the rate the host set on its side; when that rate is not the one of the
+//   sensor's COMMUNIC setting, every byte arrives scrambled, as at a wrong rate on a real line.
+//   The sensor's rate follows COMMUNIC while it is in run mode and holds still in PC mode (a
+//   value other than 1-5 leaves the rate as it was; 57600 bit/s before any valid value).
+// - Outside PC mode only the mode request is heard. In PC mode every byte that starts no
+//   command (and a mode request broken off) gets NAK 0x15 0xEA, as does a frame with a wrong
+//   checksum or a number out of range; a frame left unfinished for a second is dropped.
+// - With a state folder, a write that cannot be saved there is answered with NAK.
+// - A HangUp fault closes the device for good: the host's reads end, the path is gone.
 class SimServer {
 public:
     explicit SimServer(SimOptions options = {});
