@@ -152,6 +152,8 @@ void ConsoleView::draw(bool force) {
 }
 
 void ConsoleView::finish() {
+    // The last picture carries the outcome alone: the bank being worked on is history now.
+    item_.clear();
     if (drawn_)
         draw(true);
     line_.breakLine();
