@@ -19,6 +19,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -449,6 +450,40 @@ TEST_F(LoaderWindowTest, RenderMainWindow) {
     EXPECT_EQ(image.size(), window->size());
 }
 
+TEST_F(LoaderWindowTest, StartUpLoadsThePortMapAndTheSettingsBesideTheProgram) {
+    const std::string program = folder / "zar4loader";
+    writeAll(program + ".ports", "# the line's adapter\nCOM4=/dev/ttyUSB7\n");
+    writeAll(program + ".ini", "3\n4\n0\n14\n1\n1\n1\nline9");
+    bool ran = false;
+    int result = CLoaderApp(program).run([&](CLoaderDlg& opened) {
+        ran = true;
+        EXPECT_EQ(devicePathForPort(4), "/dev/ttyUSB7"); // known before the window opens
+        EXPECT_EQ(opened.currentSettings().portIndex, 3);
+        EXPECT_EQ(opened.currentSettings().baseName, "line9");
+        EXPECT_TRUE(opened.parentWidget() == nullptr);
+        QTimer::singleShot(0, &opened, [&opened] { opened.close(); });
+    });
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(result, 0);
+
+    // A port map that cannot be read is reported before the window opens.
+    fs::remove(program + ".ports");
+    fs::create_directory(program + ".ports");
+    QString reported;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            reported = box->windowTitle() + ": " + box->text();
+            box->accept();
+        }
+    });
+    poll.start(10);
+    CLoaderApp(program).run(
+        [](CLoaderDlg& opened) { QTimer::singleShot(0, &opened, [&opened] { opened.close(); }); });
+    EXPECT_EQ(reported.toStdString(),
+              "Error: Failed to read the COM port map " + program + ".ports.");
+}
+
 // With a simulated sensor behind COM1.
 class LoaderLinkTest : public LoaderWindowTest {
 protected:
@@ -678,6 +713,16 @@ TEST_F(LoaderLinkTest, WriteAsksFirstAndSendsTheFiles) {
     sensor->withModel([&](sim::SensorModel& m) { word0 = m.bank[5][0]; });
     EXPECT_EQ(word0, 4321);
     expectLinkState(true);
+
+    // EXIT while connected leaves the sensor stopped in PC mode and the port as it is.
+    sensor->clearLog();
+    messages.expect("Question", "Agree to Exit?", BoxAnswer::Yes);
+    click(exitButton());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(sensor->receivedBytes().empty());
+    bool pcMode = false;
+    sensor->withModel([&](sim::SensorModel& m) { pcMode = m.pcMode; });
+    EXPECT_TRUE(pcMode);
 }
 
 } // namespace
