@@ -190,15 +190,10 @@ TEST_F(ProgressWindowTest, TheCloseBoxDuringAPatternClosesOnlyAfterTheEnd) {
     request.includePatterns = true;
     CComuDlg window(request, 1, messages);
     bool closeAsked = false;
-    bool rendered = false;
     whileOpen(window, [&] {
         if (closeAsked || !patternUnderWay(window))
             return false;
         EXPECT_EQ(item(window)->text(), QStringLiteral("Bank No. = 0"));
-        // The picture of the window at work.
-        QDir().mkpath(QStringLiteral("render"));
-        QFile::remove(QStringLiteral("render/progress_window.png"));
-        rendered = window.grab().save(QStringLiteral("render/progress_window.png"));
         QTest::keyClick(&window, Qt::Key_Escape); // ignored while the transfer runs
         EXPECT_TRUE(window.isVisible());
         EXPECT_FALSE(window.close()); // the close box: the transfer goes on
@@ -213,10 +208,24 @@ TEST_F(ProgressWindowTest, TheCloseBoxDuringAPatternClosesOnlyAfterTheEnd) {
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(bar(window)->value(), 512);
     EXPECT_EQ(fs::file_size(request.baseName + ".pt0.bmp"), 147318u);
+}
 
-    ASSERT_TRUE(rendered);
-    QImage image(QStringLiteral("render/progress_window.png"));
-    EXPECT_EQ(image.size(), window.size());
+// The window as the transfer leaves it in the middle of a pattern (bank 3, block 200 of the
+// first half). It is drawn before its timer could start anything.
+TEST_F(ProgressWindowTest, RenderProgressWindow) {
+    CComuDlg window(request, 1, messages);
+    TransferView& view = window;
+    view.setStatusText("Reading Patterns");
+    view.setItemText("Bank No. = 3");
+    view.setProgress(200 * 256 / 208);
+    EXPECT_EQ(bar(window)->value(), 246);
+    EXPECT_TRUE(window.isVisible()); // moving the bar shows the window
+    QDir().mkpath(QStringLiteral("render"));
+    const QString file = QStringLiteral("render/progress_window.png");
+    QFile::remove(file);
+    ASSERT_TRUE(window.grab().save(file));
+    EXPECT_EQ(QImage(file).size(), window.size());
+    EXPECT_FALSE(window.transferEnded());
 }
 
 TEST_F(ProgressWindowTest, ARefusedOverwriteClosesAtOnceAndAFailureAfterItsErrorBox) {
