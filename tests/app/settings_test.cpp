@@ -210,15 +210,6 @@ TEST(BaseNameTest, TheLastComponentFollowsEitherSeparator) {
     EXPECT_EQ(lastComponentStart("C:\\data\\line1"), 8u);
     EXPECT_EQ(lastComponentStart("line1"), 0u);
     EXPECT_EQ(lastComponentStart("/data/"), 6u);
-
-    const auto& filters = dataFileFilters();
-    ASSERT_EQ(filters.size(), 4u);
-    EXPECT_EQ(filters[0].text, "ZAR4 Files ( *.zar4 *.bmp )");
-    EXPECT_EQ(filters[0].patterns, (std::vector<std::string>{"*.zar4", "*.bmp"}));
-    EXPECT_EQ(filters[1].text, "ZAR4 Parameter File ( *.zar4 )");
-    EXPECT_EQ(filters[2].text, "ZAR4 Pattern File ( *.bmp )");
-    EXPECT_EQ(filters[3].text, "All files(*.*)");
-    EXPECT_EQ(filters[3].patterns, (std::vector<std::string>{"*"}));
 }
 
 } // namespace
