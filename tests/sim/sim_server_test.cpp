@@ -498,6 +498,14 @@ TEST(SimServerTiming, PacedRepliesFlashAndSlowBytesTakeTheirTime) {
         EXPECT_GE(took, 0.97 * ideal);
         EXPECT_LT(took, 3 * ideal);
 
+        // A long frame from the host is answered only once all of it has crossed the line.
+        const auto tPut = steady_clock::now();
+        ASSERT_EQ(putBlock(c, 0, std::vector<std::uint16_t>(128, 0x1234)), kEmptyAck);
+        const double put = duration<double>(steady_clock::now() - tPut).count();
+        const double putIdeal = (259 + 2) * 10.0 / 19200; // 0.136 s
+        EXPECT_GE(put, 0.97 * putIdeal);
+        EXPECT_LT(put, 3 * putIdeal);
+
         const auto t1 = steady_clock::now();
         EXPECT_EQ(halfCommand(c, kFlashPatternHalf, selector(0, 0)), kEmptyAck);
         const double flash = duration<double>(steady_clock::now() - t1).count();
