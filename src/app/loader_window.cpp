@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QPushButton>
 
 namespace zar4 {
@@ -271,11 +272,14 @@ void CLoaderDlg::writeCommand() {
 }
 
 void CLoaderDlg::pickBaseNameCommand() {
+    // Disabling the window takes the focus from its control: it goes back there afterwards.
+    QPointer<QWidget> focused = focusWidget();
     setEnabled(false);
     std::optional<std::string> chosen = fileDialog_ ? fileDialog_(dataFileFilters()) : std::nullopt;
     setEnabled(true);
     activateWindow();
-    setFocus();
+    if (focused)
+        focused->setFocus();
     if (!chosen)
         return;
     setBaseNameField(qs(cutDataFileSuffix(*chosen)));

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -371,6 +372,7 @@ TEST_F(LoaderWindowTest, RefTakesTheBaseNameOfTheChosenDataFile) {
         EXPECT_EQ(field()->selectedText().toStdString(), c.selected);
         EXPECT_EQ(field()->cursorPosition(), field()->text().size());
         EXPECT_TRUE(window->isEnabled());
+        EXPECT_EQ(QApplication::focusWidget(), refButton());
     }
     EXPECT_FALSE(windowEnabledDuringDialog);
     ASSERT_FALSE(dialogFilters.empty());
@@ -381,6 +383,35 @@ TEST_F(LoaderWindowTest, RefTakesTheBaseNameOfTheChosenDataFile) {
     dialogAnswers.push_back(std::nullopt);
     click(refButton());
     EXPECT_EQ(field()->text().toStdString(), "C:\\zar4\\line2");
+}
+
+TEST_F(LoaderWindowTest, TheFileDialogOffersTheFourFiltersAndReturnsTheChosenFile) {
+    const std::string chosen = folder / "line1.pr3.zar4";
+    writeAll(chosen, "0\n");
+    QStringList offered;
+    QString selectedFilter;
+    auto answer = [&](bool accept) {
+        QTimer::singleShot(0, [&, accept] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            offered = dialog->nameFilters();
+            selectedFilter = dialog->selectedNameFilter();
+            dialog->setDirectory(QString::fromStdString(folder.string()));
+            dialog->selectFile(QString::fromStdString(chosen));
+            QMetaObject::invokeMethod(dialog, accept ? "accept" : "reject");
+        });
+    };
+    answer(true);
+    EXPECT_EQ(systemFileOpenDialog(dataFileFilters()), chosen);
+    ASSERT_EQ(offered.size(), 4);
+    // The operator sees the filter's own text; the patterns behind it stay hidden.
+    EXPECT_EQ(selectedFilter.toStdString(), "ZAR4 Files ( *.zar4 *.bmp )");
+    EXPECT_EQ(offered[0], QStringLiteral("ZAR4 Files ( *.zar4 *.bmp ) (*.zar4 *.bmp)"));
+    // Every file, also one without a dot in its name.
+    EXPECT_EQ(offered[3], QStringLiteral("All files(*.*) (*)"));
+
+    answer(false);
+    EXPECT_EQ(systemFileOpenDialog(dataFileFilters()), std::nullopt);
 }
 
 TEST_F(LoaderWindowTest, EditorButtonsHandTheFieldAndThePenSizeToTheEditors) {
