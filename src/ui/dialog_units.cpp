@@ -22,7 +22,10 @@ DialogUnits::DialogUnits(const QFont& font) {
 
 QFont dialogFont(int pointSize) {
     QFont font(QStringLiteral("Arial"));
-    font.setPointSize(pointSize);
+    // Windows creates a dialog's font with a whole pixel height, MulDiv(points, 96, 72) at the
+    // standard 96 dpi: 10 pt is 13 pixels, not 13.33. Take the same height, so the base units
+    // (and with them every control's position) come out as on the operator's Windows screens.
+    font.setPixelSize((pointSize * 96 * 2 + 72) / 144);
     font.setStyleHint(QFont::SansSerif);
     return font;
 }

@@ -27,7 +27,7 @@ private:
 };
 
 // The dialog font of the product's layouts: Arial (Liberation Sans, its metric twin, on
-// Linux) at the given point size.
+// Linux) at the given point size, as a whole number of pixels at 96 dpi.
 QFont dialogFont(int pointSize);
 
 } // namespace zar4::ui
