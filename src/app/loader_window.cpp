@@ -5,6 +5,7 @@
 #include "transfer/progress_window.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_texts.h"
+#include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
 #include "ui/qt_message_service.h"
 
@@ -79,17 +80,8 @@ void CLoaderDlg::buildControls() {
     const ui::DialogUnits du(font());
 
     // The frames first, so that they lie under the controls they surround.
-    // Drawn as a frame line that runs through the middle of its title.
-    const QString frameStyle =
-        QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: %1px; }"
-                       "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: "
-                       "top left; left: %2px; padding: 0px 2px; }")
-            .arg(QFontMetrics(font()).height() / 2)
-            .arg(du.x(2));
     auto frame = [&](const QString& title, int x, int y, int w, int h) {
-        auto* box = new QGroupBox(title, this);
-        box->setStyleSheet(frameStyle);
-        box->setGeometry(du.rect(x, y, w, h));
+        ui::addGroupFrame(this, du, title, x, y, w, h);
     };
     frame(QStringLiteral("Communication Setting"), 6, 3, 238, 92);
     frame(QStringLiteral("Data Edit"), 7, 98, 237, 126);
@@ -97,7 +89,7 @@ void CLoaderDlg::buildControls() {
     auto label = [&](const QString& text, int id, int x, int y, int w, int h) {
         auto* l = new QLabel(text, this);
         if (id != 0)
-            l->setObjectName(QStringLiteral("id%1").arg(id));
+            l->setObjectName(ui::controlName(id));
         l->setGeometry(du.rect(x, y, w, h));
         return l;
     };
@@ -114,7 +106,7 @@ void CLoaderDlg::buildControls() {
     // height is the box with its list dropped down, which sets how many items show at once.
     auto list = [&](int id, const QStringList& items, int x, int y, int w, int h) {
         auto* box = new QComboBox(this);
-        box->setObjectName(QStringLiteral("id%1").arg(id));
+        box->setObjectName(ui::controlName(id));
         box->setEditable(false);
         box->addItems(items);
         int closed = box->sizeHint().height();
@@ -125,7 +117,7 @@ void CLoaderDlg::buildControls() {
     };
     auto button = [&](int id, const QString& caption, int x, int y, int w, int h) {
         auto* b = new QPushButton(caption, this);
-        b->setObjectName(QStringLiteral("id%1").arg(id));
+        b->setObjectName(ui::controlName(id));
         b->setGeometry(du.rect(x, y, w, h));
         b->setAutoDefault(false);
         b->setDefault(false);
@@ -133,7 +125,7 @@ void CLoaderDlg::buildControls() {
     };
     auto tickBox = [&](int id, const QString& caption, int x, int y, int w, int h) {
         auto* t = new QCheckBox(caption, this);
-        t->setObjectName(QStringLiteral("id%1").arg(id));
+        t->setObjectName(ui::controlName(id));
         t->setGeometry(du.rect(x, y, w, h));
         return t;
     };

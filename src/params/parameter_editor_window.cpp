@@ -1,5 +1,6 @@
 #include "params/parameter_editor_window.h"
 
+#include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
 
 #include <QCheckBox>
@@ -20,10 +21,6 @@ namespace {
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-QString controlName(int id) {
-    return QStringLiteral("id%1").arg(id);
 }
 
 struct Place {
@@ -130,21 +127,12 @@ void Ceditpara::buildControls() {
     const ui::DialogUnits du(font());
     const int listItemHeight = QFontMetrics(font()).height() + 2;
 
-    // Frames first, so that they lie under the controls they surround; each is drawn as a
-    // line that runs through the middle of its title, as in the main window.
-    const QString frameStyle =
-        QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: %1px; }"
-                       "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: "
-                       "top left; left: %2px; padding: 0px 2px; }")
-            .arg(QFontMetrics(font()).height() / 2)
-            .arg(du.x(2));
+    // Frames first, so that they lie under the controls they surround.
     auto frame = [&](const QString& title, int x, int y, int w, int h) {
-        auto* box = new QGroupBox(title, this);
-        box->setStyleSheet(frameStyle);
-        box->setGeometry(du.rect(x, y, w, h));
-        return box;
+        return ui::addGroupFrame(this, du, title, x, y, w, h);
     };
-    frame(QStringLiteral("Common Parameters"), 6, 21, 122, 132)->setObjectName(controlName(1167));
+    frame(QStringLiteral("Common Parameters"), 6, 21, 122, 132)
+        ->setObjectName(ui::controlName(1167));
     frame(QStringLiteral("Bank Parameters"), 133, 21, 241, 171);
 
     auto label = [&](const QString& text, int x, int y, int w, int h) {
@@ -156,7 +144,7 @@ void Ceditpara::buildControls() {
     // height is the box with its list dropped down, which sets how many items show at once.
     auto list = [&](int id, Place p) {
         auto* box = new QComboBox(this);
-        box->setObjectName(controlName(id));
+        box->setObjectName(ui::controlName(id));
         box->setEditable(false);
         const int closed = box->sizeHint().height();
         box->setGeometry(du.x(p.x), du.y(p.y), du.x(p.w), closed);
@@ -165,7 +153,7 @@ void Ceditpara::buildControls() {
     };
     auto number = [&](int id, Place p) {
         auto* field = new QLineEdit(this);
-        field->setObjectName(controlName(id));
+        field->setObjectName(ui::controlName(id));
         field->setGeometry(du.rect(p.x, p.y, p.w, p.h));
         return field;
     };
@@ -177,7 +165,7 @@ void Ceditpara::buildControls() {
 
     label(QStringLiteral("File name"), 6, 5, 36, 12);
     fileName_ = new QLineEdit(this);
-    fileName_->setObjectName(controlName(1059));
+    fileName_->setObjectName(ui::controlName(1059));
     fileName_->setGeometry(du.rect(42, 5, 276, 12));
     fileName_->setFocusPolicy(Qt::ClickFocus);
 
@@ -195,7 +183,7 @@ void Ceditpara::buildControls() {
     label(QStringLiteral("Destination bank No."), 141, 80, 69, 8);
     destinationList_ = list(1159, {142, 91, 42, 72});
     copyButton_ = new QPushButton(QStringLiteral("Copy"), this);
-    copyButton_->setObjectName(controlName(1160));
+    copyButton_->setObjectName(ui::controlName(1160));
     copyButton_->setGeometry(du.rect(140, 109, 54, 18));
 
     for (const BankRow& row : kBankRows) {
@@ -204,7 +192,7 @@ void Ceditpara::buildControls() {
         nameAndCaption(info, kBankLabelX, row.place.y, left - kBankLabelX);
         if (row.autoId != 0) {
             auto* box = new QCheckBox(QStringLiteral("AUTO"), this);
-            box->setObjectName(controlName(row.autoId));
+            box->setObjectName(ui::controlName(row.autoId));
             const Place& p = row.autoPlace;
             box->setGeometry(du.rect(p.x, p.y, p.w, p.h));
             autoBoxes_[row.field] = box;
@@ -216,10 +204,10 @@ void Ceditpara::buildControls() {
     }
 
     saveButton_ = new QPushButton(QStringLiteral("Save && Exit"), this);
-    saveButton_->setObjectName(controlName(1157));
+    saveButton_->setObjectName(ui::controlName(1157));
     saveButton_->setGeometry(du.rect(236, 197, 60, 18));
     cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
-    cancelButton_->setObjectName(controlName(1158));
+    cancelButton_->setObjectName(ui::controlName(1158));
     cancelButton_->setGeometry(du.rect(309, 197, 60, 18));
 
     // Tab order: the common column, the bank choice and Copy, the bank column, the two

@@ -1,6 +1,7 @@
 #include "patterns/pattern_editor_window.h"
 
 #include "patterns/pattern_view_window.h"
+#include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
 
 #include <QCloseEvent>
@@ -78,10 +79,6 @@ constexpr ToolButtonEntry kToolButtons[12] = {
     {CRefpatDialog::IdMaskAll, "masks all.", true, MaskTool::None, WholeImageCommand::MaskAll},
 };
 
-QString idName(int id) {
-    return QStringLiteral("id%1").arg(id);
-}
-
 // Gap kept between the bottom of the pattern and the X/Y read-outs below it.
 constexpr int kReadoutGap = 4;
 
@@ -123,7 +120,7 @@ void CRefpatDialog::buildLayout() {
     bankLabel->setGeometry(du.rect(7, 2, 54, 12));
 
     bankList_ = new QComboBox(this);
-    bankList_->setObjectName(idName(IdBankList));
+    bankList_->setObjectName(ui::controlName(IdBankList));
     bankList_->setGeometry(du.x(7), du.y(15), du.x(42), bankList_->sizeHint().height());
     bankList_->setMaxVisibleItems(kBanks);
 
@@ -131,7 +128,7 @@ void CRefpatDialog::buildLayout() {
     // pattern pixel from its top-left corner, and the tools measure their frame from it, so
     // the frame the operator aims at is the picture itself.
     view_ = new PatternView(this);
-    view_->setObjectName(idName(IdImage));
+    view_->setObjectName(ui::controlName(IdImage));
     view_->setGeometry(du.x(12), du.y(32), PatternView::kWidth, PatternView::kHeight);
 
     // The read-outs sit under the picture; where the dialog font is shorter than the one the
@@ -141,7 +138,7 @@ void CRefpatDialog::buildLayout() {
         auto* label = new QLabel(QString::fromLatin1(letter), this);
         label->setGeometry(du.x(110), du.y(yDlu) + readoutShift, du.x(8), du.y(12));
         auto* field = new QLineEdit(this);
-        field->setObjectName(idName(id));
+        field->setObjectName(ui::controlName(id));
         field->setReadOnly(true);
         field->setAlignment(Qt::AlignCenter);
         field->setGeometry(du.x(120), du.y(yDlu) + readoutShift, du.x(34), du.y(13));
@@ -150,15 +147,14 @@ void CRefpatDialog::buildLayout() {
     xReadout_ = placeReadout("X", 184, IdXReadout);
     yReadout_ = placeReadout("Y", 200, IdYReadout);
 
-    auto* group = new QGroupBox(QStringLiteral("Edit Menu"), this);
-    group->setGeometry(du.rect(171, 4, 192, 212));
+    ui::addGroupFrame(this, du, QStringLiteral("Edit Menu"), 171, 4, 192, 212);
 
     // Twelve buttons from y 16 to y 139, evenly spaced. Pen and Eraser stop short of the
     // pen-size label beside them; the next two stop short of the pen preview.
     for (int i = 0; i < 12; ++i) {
         const ToolButtonEntry& entry = kToolButtons[i];
         auto* button = new QRadioButton(QString::fromLatin1(entry.label), this);
-        button->setObjectName(idName(entry.id));
+        button->setObjectName(ui::controlName(entry.id));
         const int yDlu = 16 + (i * 123 + 5) / 11;
         const int widthDlu = i < 2 ? 70 : (i < 4 ? 136 : 184);
         // A radio button takes clicks on its circle and its label only: keep it no wider
@@ -180,32 +176,32 @@ void CRefpatDialog::buildLayout() {
     sizeLabel->setGeometry(du.rect(248, 17, 56, 8));
 
     penSizeList_ = new QComboBox(this);
-    penSizeList_->setObjectName(idName(IdPenSizeList));
+    penSizeList_->setObjectName(ui::controlName(IdPenSizeList));
     penSizeList_->setGeometry(du.x(309), du.y(14), du.x(39), penSizeList_->sizeHint().height());
     penSizeList_->setMaxVisibleItems(kMaxPenSize);
 
     preview_ = new PenPreview(this);
-    preview_->setObjectName(idName(IdPenPreview));
+    preview_->setObjectName(ui::controlName(IdPenPreview));
     preview_->setGeometry(du.rect(313, 31, 32, 28));
 
     undoButton_ = new QPushButton(QStringLiteral("Undo"), this);
-    undoButton_->setObjectName(idName(IdUndo));
+    undoButton_->setObjectName(ui::controlName(IdUndo));
     undoButton_->setGeometry(du.rect(183, 152, 66, 21));
     bindCommand(undoButton_, [this] { undoCommand(); });
 
     hint_ = new QLabel(this);
-    hint_->setObjectName(idName(IdHint));
+    hint_->setObjectName(ui::controlName(IdHint));
     hint_->setGeometry(du.rect(176, 177, 180, 33));
     hint_->setWordWrap(true);
     hint_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     saveButton_ = new QPushButton(QStringLiteral("Save"), this);
-    saveButton_->setObjectName(idName(IdSave));
+    saveButton_->setObjectName(ui::controlName(IdSave));
     saveButton_->setGeometry(du.rect(218, 221, 65, 21));
     bindCommand(saveButton_, [this] { saveCommand(); });
 
     exitButton_ = new QPushButton(QStringLiteral("Exit"), this);
-    exitButton_->setObjectName(idName(IdExit));
+    exitButton_->setObjectName(ui::controlName(IdExit));
     exitButton_->setGeometry(du.rect(293, 221, 65, 21));
     bindCommand(exitButton_, [this] { exitCommand(); });
 
