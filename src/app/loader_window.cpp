@@ -2,6 +2,8 @@
 
 #include "link/port_map.h"
 #include "link/protocol.h"
+#include "params/parameter_editor_window.h"
+#include "patterns/pattern_editor_window.h"
 #include "transfer/progress_window.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_texts.h"
@@ -281,12 +283,16 @@ void CLoaderDlg::editParametersCommand() {
     const std::string base = fileNameField_->text().toStdString();
     if (editParametersHook_)
         editParametersHook_(this, base, messages_);
+    else
+        editParameters(this, base, messages_);
 }
 
 void CLoaderDlg::editPatternsCommand() {
     const std::string base = fileNameField_->text().toStdString();
     if (editPatternsHook_)
         editPatternsHook_(this, base, messages_, penSize_);
+    else
+        editPatterns(this, base, penSize_, messages_);
 }
 
 void CLoaderDlg::exitCommand() {

@@ -45,6 +45,7 @@ public:
     // What EXIT would save at this moment.
     LoaderSettings currentSettings() const;
 
+    // "Edit Parameters" and "Edit Patterns" open the editors; a test may stand in for them.
     void setEditParametersHook(EditParametersHook hook) { editParametersHook_ = std::move(hook); }
     void setEditPatternsHook(EditPatternsHook hook) { editPatternsHook_ = std::move(hook); }
 
@@ -97,7 +98,7 @@ private:
 // modally and ends the program when it closes.
 class CLoaderApp {
 public:
-    // `programFile` places the port map and the settings file; the hooks open the editors.
+    // `programFile` places the port map and the settings file.
     explicit CLoaderApp(std::string programFile = programPath());
     int run(const std::function<void(CLoaderDlg&)>& wire = {});
 

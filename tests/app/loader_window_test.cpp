@@ -6,6 +6,7 @@
 #include "link/port_map.h"
 #include "link/protocol.h"
 #include "link/serial_port.h"
+#include "patterns/pattern_file.h"
 #include "sim/sim_server.h"
 #include "support/scripted_messages.h"
 #include "transfer/progress_window.h"
@@ -437,6 +438,56 @@ TEST_F(LoaderWindowTest, EditorButtonsHandTheFieldAndThePenSizeToTheEditors) {
     key(control<QPushButton>(1206), Qt::Key_Return);
     EXPECT_EQ(window->penSize(), 6);
     EXPECT_EQ(window->currentSettings().penSize, 6);
+}
+
+// Without stand-ins the two buttons open the real editors over the main window, with the base
+// name of the field.
+TEST_F(LoaderWindowTest, EditorButtonsOpenTheEditorsOfTheFieldsBaseName) {
+    open();
+    type(field(), QString::fromStdString(base()));
+
+    messages.expectError("Patterns file is not found.");
+    click(control<QPushButton>(1206));
+    messages.verify();
+
+    messages.expectQuestion("Bank parameters file and Common parameters file are not found. "
+                            "Create an initial data. Do you agree?",
+                            false);
+    messages.expectNotice("Bank parameters file and Common parameters file are not found.");
+    click(control<QPushButton>(1058));
+    messages.verify();
+
+    // With initial data agreed to, the parameter editor opens modally over the main window.
+    QString parameterTitle;
+    QTimer::singleShot(50, [&] {
+        QWidget* editor = QApplication::activeModalWidget();
+        ASSERT_NE(editor, nullptr);
+        parameterTitle = editor->windowTitle();
+        EXPECT_EQ(editor->parentWidget(), window.get());
+        editor->close(); // the close box: nothing saved
+    });
+    messages.expectQuestion("Bank parameters file and Common parameters file are not found. "
+                            "Create an initial data. Do you agree?",
+                            true);
+    click(control<QPushButton>(1058));
+    EXPECT_EQ(parameterTitle, QStringLiteral("Edit Parameters"));
+    EXPECT_FALSE(fs::exists(base() + ".prM.zar4"));
+
+    // One pattern file is enough for the pattern editor to open on it.
+    PatternImage image;
+    ASSERT_TRUE(savePattern(base() + ".pt4.bmp", image));
+    QString patternTitle;
+    QTimer::singleShot(50, [&] {
+        QWidget* editor = QApplication::activeModalWidget();
+        ASSERT_NE(editor, nullptr);
+        patternTitle = editor->windowTitle();
+        auto* exit = editor->findChild<QPushButton*>(QStringLiteral("id1"));
+        ASSERT_NE(exit, nullptr);
+        QTest::mouseClick(exit, Qt::LeftButton);
+    });
+    click(control<QPushButton>(1206));
+    EXPECT_EQ(patternTitle, QStringLiteral("Edit Patterns"));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST_F(LoaderWindowTest, RenderMainWindow) {
