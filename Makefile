@@ -36,7 +36,7 @@ fuzz: deps
 	    -DZAR4_WITH_QT=OFF -DZAR4_BENCH=OFF -DZAR4_FUZZ=ON
 	cmake --build build-fuzz -j $(JOBS)
 	@set -e; for f in build-fuzz/tests/fuzz_*; do \
-	    [ -x "$$f" ] || continue; \
+	    [ -f "$$f" ] && [ -x "$$f" ] || continue; \
 	    echo "== $$f ($(FUZZ_SECONDS) s)"; \
 	    mkdir -p build-fuzz/corpus/$$(basename $$f); \
 	    if ! "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -print_final_stats=1 \
@@ -47,7 +47,7 @@ fuzz: deps
 
 bench: build
 	@set -e; for b in $(BUILD)/bench/bench_*; do \
-	    [ -x "$$b" ] || continue; echo "== $$b"; "$$b"; done
+	    [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; "$$b"; done
 
 demo: build
 	scripts/demo $(BUILD)
