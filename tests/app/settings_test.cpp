@@ -4,9 +4,11 @@
 #include "app/settings.h"
 #include "support/scripted_messages.h"
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,19 +165,32 @@ TEST(SettingsFileTest, LoadAndSaveOnDisk) {
     messages.verify();
 }
 
-TEST(SettingsFileTest, AFolderThatCannotBeWrittenKeepsTheOldFileAndSaysSo) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
+// A save that cannot be finished (here: the disk refuses to let the file grow, which stops
+// root as well as an operator) says so and leaves the old settings file whole.
+TEST(SettingsFileTest, ASaveThatCannotBeFinishedKeepsTheOldFileAndSaysSo) {
     TempFolder folder;
     const std::string path = folder.path / "zar4loader.ini";
     ScriptedMessages messages;
     ASSERT_TRUE(saveSettingsTo(path, LoaderSettings{}, messages));
-    ::chmod(folder.path.c_str(), 0500);
+
     LoaderSettings changed;
     changed.baudIndex = 1;
+    changed.baseName = std::string(200, 'n');
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64; // fewer bytes than the new file needs
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     messages.expectError("Failed to write a setup file.");
-    EXPECT_FALSE(saveSettingsTo(path, changed, messages));
+    bool saved = saveSettingsTo(path, changed, messages);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(saved);
     EXPECT_EQ(readAll(path), kDefaultFile);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path), fs::directory_iterator()), 1)
+        << "no temporary file is left beside the settings";
     messages.verify();
 }
 
