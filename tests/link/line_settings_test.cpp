@@ -67,6 +67,34 @@ TEST(LineSettingsTest, StopBitsDataBitsAndRates) {
     EXPECT_EQ(t.ispeed, 14400u);
 }
 
+TEST(LineSettingsTest, BitsOutsideTheFieldsAreIgnored) {
+    // Bits 6-7, 11, 15, 18-19, 23 and 30-31 belong to no field.
+    constexpr std::uint32_t kUnlisted = 0xC08C88C0;
+    const std::uint32_t codes[] = {0x2A225117, 0x0107, 0x2030, 0x0400, 0x10000000, 0x5000};
+    for (std::uint32_t code : codes) {
+        SCOPED_TRACE(code);
+        LineTermios plain = openedLine();
+        LineTermios noisy = openedLine();
+        ModemLines plainLines;
+        ModemLines noisyLines;
+        ASSERT_TRUE(applySettingsCode(code, plain, plainLines));
+        ASSERT_TRUE(applySettingsCode(code | kUnlisted, noisy, noisyLines));
+        EXPECT_EQ(noisy.cflag, plain.cflag);
+        EXPECT_EQ(noisy.iflag, plain.iflag);
+        EXPECT_EQ(noisy.ospeed, plain.ospeed);
+        EXPECT_EQ(noisyLines.dtr, plainLines.dtr);
+        EXPECT_EQ(noisyLines.rts, plainLines.rts);
+    }
+    // Nothing but unlisted bits: nothing changes.
+    LineTermios t = openedLine();
+    ModemLines lines;
+    ASSERT_TRUE(applySettingsCode(kUnlisted, t, lines));
+    EXPECT_EQ(t.cflag, openedLine().cflag);
+    EXPECT_EQ(t.iflag, openedLine().iflag);
+    EXPECT_EQ(lines.dtr, LineLevel::Keep);
+    EXPECT_EQ(lines.rts, LineLevel::Keep);
+}
+
 TEST(LineSettingsTest, ModemLinesOnlyWhenAskedFor) {
     LineTermios t = openedLine();
     ModemLines lines;

@@ -168,11 +168,13 @@ TEST_F(ProtocolTest, RepliesWithoutData) {
         EXPECT_EQ(lastErrorText, c.text);
         purgeReceive(kPort);
     }
-    // Nothing at all within the time-out.
+    // Nothing at all within the time-out: the reply's own time-out, not the 1000 ms the port
+    // was opened with.
     const auto start = Clock::now();
     EXPECT_FALSE(receive(unused, 0));
     EXPECT_EQ(lastErrorText, kNoResponse);
     EXPECT_GE(secondsSince(start), 0.18);
+    EXPECT_LT(secondsSince(start), 0.9);
 }
 
 TEST_F(ProtocolTest, DataRepliesAreCheckedOverAckAndData) {
@@ -184,12 +186,14 @@ TEST_F(ProtocolTest, DataRepliesAreCheckedOverAckAndData) {
     EXPECT_TRUE(receive(block, 64));
     EXPECT_EQ(Bytes(block, block + 64), words);
 
-    // One data bit flipped on the way: the checksum shows it.
+    // One data bit flipped on the way: the checksum shows it. The data were copied before the
+    // comparison, so the block holds what arrived, damage included.
     Bytes damaged = replyFrame(words);
     damaged[20] ^= 0x10;
     ASSERT_TRUE(peer.write(damaged));
     EXPECT_FALSE(receive(block, 64));
     EXPECT_EQ(lastErrorText, kChecksum);
+    EXPECT_EQ(Bytes(block, block + 64), Bytes(damaged.begin() + 1, damaged.end() - 1));
 
     // A reply sum that only works without the ACK in it is wrong.
     Bytes noAck = replyFrame(words);
@@ -235,6 +239,8 @@ TEST_F(ProtocolTest, ModeRequestAnswers) {
     const Case cases[] = {
         {{0x06, 0x02}, true, "(untouched)"},
         {{0x00, 0x06, 0x02}, true, "(untouched)"}, // stray byte skipped: two more wait
+        // A NAK counts only as the first byte; behind a stray byte it is one more stray.
+        {{0x00, 0x15, 0x06, 0x02}, true, "(untouched)"},
         {{0x06, 0x01}, false, "Failed to secure PC communication mode."},
         {{0x00, 0x06}, false, kInvalid}, // only one byte behind the stray one
         {{0x41}, false, kInvalid},
@@ -259,7 +265,11 @@ TEST_F(ProtocolTest, ModeRequestAnswers) {
 }
 
 TEST_F(ProtocolTest, ModeRequestWaitsTheOpenTimeOutForTheModeByte) {
-    // A lone ACK: the mode byte is awaited for the read time-out the port was opened with.
+    // A lone ACK: the mode byte is awaited for the read time-out the port was opened with,
+    // also when the port had a shorter one before it was last closed.
+    ASSERT_EQ(setReadTimeout(kPort, 100), 0);
+    ASSERT_EQ(closePort(kPort), 0);
+    ASSERT_EQ(openPort(kPort, 512, 512), 0);
     peer.answer(3, {0x06});
     const auto start = Clock::now();
     EXPECT_FALSE(requestPcMode(kPort));
