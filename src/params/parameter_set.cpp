@@ -77,6 +77,17 @@ bool fileExists(const std::string& name) {
     return ::lstat(name.c_str(), &st) == 0;
 }
 
+// The model check over the mark words that a file of `lines` value lines held: word 8 is its
+// 9th line, word 9 its 10th.
+bool markWordsReadAreThisModel(const std::int32_t* words, int lines) {
+    std::int32_t held[kBankWords] = {};
+    if (lines > 8)
+        held[8] = words[8];
+    if (lines > 9)
+        held[9] = words[9];
+    return bankWordsAreThisModel(held);
+}
+
 } // namespace
 
 BankRecord initialBankRecordA() {
@@ -130,9 +141,9 @@ bool openForEditing(ParameterSet& set, const std::string& base, MessageService& 
         } else if (result == ReadResult::Unreadable) {
             failure = kUnreadableFileText;
         }
-        // The model mark is judged only when the file held it: a short file must not be
-        // judged by words an earlier set left behind.
-        if (k < kBankCount && lines > 9 && !bankWordsAreThisModel(set.bank[k].words.data())) {
+        // The model mark is judged by the words the file held: a short file must not be
+        // judged by words an earlier set left behind, but a foreign mark it did hold counts.
+        if (k < kBankCount && !markWordsReadAreThisModel(set.bank[k].words.data(), lines)) {
             // A file of another sensor model: nothing after it is looked at.
             failure = kWrongModelText;
             break;

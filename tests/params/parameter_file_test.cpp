@@ -197,6 +197,16 @@ TEST_F(OpenForEditing, ShortFileIsNotJudgedByAnEarlierSetsModelMark) {
     writeBankFile(base, 6, distinctBankRecord(6), false, 5);
     messages.expectNotice(kInvalidFileText);
     EXPECT_FALSE(openForEditing(set, base, messages));
+    messages.verify();
+
+    // A short file that did hold a foreign mark in word 8 is judged by it: loading stops there.
+    BankRecord foreign = distinctBankRecord(6);
+    foreign.words[8] = 300;
+    writeBankFile(base, 6, foreign, false, 9);
+    set.bank[7].words[0] = -1;
+    messages.expectNotice(kWrongModelText);
+    EXPECT_FALSE(openForEditing(set, base, messages));
+    EXPECT_EQ(set.bank[7].words[0], -1);
 }
 
 TEST_F(OpenForEditing, NoFileAtAll) {
