@@ -7,6 +7,7 @@
 #include "link/line_settings.h"
 #include "link/port_map.h"
 
+#include <array>
 #include <asm/termbits.h>
 #include <cerrno>
 #include <chrono>
@@ -31,13 +32,15 @@ struct PortSlot {
     int writeTimeoutMs = 1000;
 };
 
-PortSlot portTable[kPortCount];
+// The ports by number: slot n - 1 is COM n.
+using PortTable = std::array<PortSlot, kPortCount>;
+PortTable portTable;
 
 PortSlot* usableSlot(int port) {
     if (port < 1 || port > kPortCount) {
         return nullptr;
     }
-    PortSlot& slot = portTable[port - 1];
+    PortSlot& slot = portTable[static_cast<std::size_t>(port - 1)];
     return slot.isOpen ? &slot : nullptr;
 }
 
@@ -132,7 +135,7 @@ int openPort(int port, int /*receiveQueue*/, int /*sendQueue*/) {
     if (port < 1 || port > kPortCount) {
         return 1;
     }
-    PortSlot& slot = portTable[port - 1];
+    PortSlot& slot = portTable[static_cast<std::size_t>(port - 1)];
     if (slot.isOpen) {
         return 2;
     }
