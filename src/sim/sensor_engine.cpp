@@ -299,9 +299,12 @@ Answer SensorEngine::commandAnswer(SensorModel& model, std::uint8_t code,
         const int item = payload[0];
         if (item > 15)
             break;
-        auto& words = item == 15 ? model.common : model.bank[item];
+        std::array<std::uint16_t, 32> block{};
         for (int i = 0; i < 32; ++i)
-            words[i] = wordAt(payload + 1, i);
+            block[static_cast<std::size_t>(i)] = wordAt(payload + 1, i);
+        answer.afterDelay = [item, block](SensorModel& m) {
+            (item == 15 ? m.common : m.bank[static_cast<std::size_t>(item)]) = block;
+        };
         answer.bytes = ack;
         answer.saveParameters = true;
         return answer;

@@ -35,8 +35,10 @@ int communicRate(int communic);
 // What the sensor does in answer to one recognised message.
 struct Answer {
     std::vector<std::uint8_t> bytes; // sent to the host, in order
-    // Work that takes `delayMs` (the flash write of a pattern half): run on the model, under the
-    // server's lock, once the delay has passed and before `bytes` leave.
+    // A write into the sensor's memory (a parameter block, the flash of a pattern half): run on
+    // the model, under the server's lock, once `delayMs` has passed and before `bytes` leave.
+    // The server saves it to the state folder then; a write it cannot save is undone and
+    // answered with NAK, so memory and answer always agree.
     int delayMs = 0;
     std::function<void(SensorModel&)> afterDelay;
     bool hangUp = false;         // close the line after sending `bytes`

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -261,10 +262,16 @@ bool SimServer::Impl::deliver(Answer& answer) {
     int communic = 0;
     {
         std::lock_guard<std::mutex> lock(mutex);
+        const bool saving =
+            !options.stateDir.empty() && (answer.saveParameters || answer.savePattern >= 0);
+        // What the write may change, kept until it is saved.
+        std::optional<SensorModel> before;
+        if (saving)
+            before = model;
         if (answer.afterDelay)
             answer.afterDelay(model);
         bool kept = true;
-        if (!options.stateDir.empty()) {
+        if (saving) {
             if (answer.saveParameters && !saveParameters(options.stateDir, model))
                 kept = false;
             if (answer.savePattern >= 0 &&
@@ -272,9 +279,11 @@ bool SimServer::Impl::deliver(Answer& answer) {
                 kept = false;
         }
         if (!kept) {
-            // What the host sent did not reach the sensor's memory: it must not hear success.
+            // What the host sent did not reach the sensor's memory: the sensor keeps what it
+            // had (the staged half too, so the host may flash it again) and says NAK.
             std::fprintf(stderr, "zar4sim: cannot save the sensor's memory in %s\n",
                          options.stateDir.c_str());
+            model = std::move(*before);
             answer.bytes = nakFrame();
         }
         communic = engine.lineCommunic();

@@ -83,7 +83,8 @@ struct SensorModel {
 // - Outside PC mode only the mode request is heard. In PC mode every byte that starts no
 //   command (and a mode request broken off) gets NAK 0x15 0xEA, as does a frame with a wrong
 //   checksum or a number out of range; a frame left unfinished for a second is dropped.
-// - With a state folder, a write that cannot be saved there is answered with NAK.
+// - With a state folder, a write that cannot be saved there is answered with NAK and leaves
+//   the sensor's memory as it was.
 // - A HangUp fault closes the device for good: the host's reads end, the path is gone.
 class SimServer {
 public:

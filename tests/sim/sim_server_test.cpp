@@ -440,16 +440,33 @@ TEST(SimServer, StateFolderKeepsWhatWasWrittenForTheNextRun) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(SimServer, FailedSaveIsAnsweredWithNak) {
+TEST(SimServer, FailedSaveIsAnsweredWithNakAndChangesNothing) {
     const std::string dir = tempFolder("zar4sim-nosave");
     SimOptions o;
     o.stateDir = dir;
     Started s(o);
-    // The parameters file's place is taken by a folder, so it cannot be written.
+    // The files' places are taken by folders, so they cannot be written.
     std::filesystem::create_directory(sim::parametersFilePath(dir));
+    std::filesystem::create_directory(sim::patternFilePath(dir, 4));
     SimClient c(s.server.devicePath());
     c.enterPcMode();
+    // A write the host was told failed is not in the sensor's memory either.
+    const Bytes bank1 = getParameters(c, 1);
     EXPECT_EQ(putParameters(c, 1, testWords(1)), kNakAnswer);
+    EXPECT_EQ(getParameters(c, 1), bank1);
+
+    const auto before = readPattern(c, 4);
+    putHalf(c, 0, testPattern(4));
+    EXPECT_EQ(halfCommand(c, kFlashPatternHalf, selector(4, 0)), kNakAnswer);
+    EXPECT_EQ(readPattern(c, 4), before);
+
+    // Once the folder can take the file again, flashing the half still sent commits it.
+    std::filesystem::remove(sim::patternFilePath(dir, 4));
+    EXPECT_EQ(halfCommand(c, kFlashPatternHalf, selector(4, 0)), kEmptyAck);
+    const auto now = readPattern(c, 4);
+    const auto wanted = testPattern(4);
+    ASSERT_EQ(now.size(), wanted.size());
+    EXPECT_TRUE(std::equal(wanted.begin(), wanted.begin() + 128 * 236, now.begin()));
     s.server.stop();
     std::filesystem::remove_all(dir);
 }
