@@ -214,9 +214,13 @@ TEST(SimServer, PatternWrittenHalfByHalfReadsBackOnlyOnceFlashed) {
     EXPECT_EQ(readPattern(c, 2), wanted);
     // Other banks and the compensation data are untouched.
     std::vector<std::uint16_t> bank3;
-    s.server.withModel([&](SensorModel& m) { bank3 = m.pattern[3]; });
+    std::vector<std::uint16_t> compensation;
+    s.server.withModel([&](SensorModel& m) {
+        bank3 = m.pattern[3];
+        compensation = m.pattern[15];
+    });
     EXPECT_EQ(readPattern(c, 3), bank3);
-    EXPECT_EQ(readPattern(c, 15).size(), static_cast<std::size_t>(sim::kPatternWords));
+    EXPECT_EQ(readPattern(c, 15), compensation); // selectors 64 and 66
 }
 
 TEST(SimServer, PatternCommandsRefuseNumbersOutOfRange) {
