@@ -197,6 +197,8 @@ TEST_F(ParameterEditor, OpensWithTheLayoutListsAndTheLowestBank) {
     EXPECT_EQ(list(1128)->currentIndex(), 5);
     EXPECT_EQ(list(1131)->currentIndex(), 1);
 
+    // The operator starts at the first stop of the tab order.
+    EXPECT_EQ(QApplication::focusWidget(), list(1061));
     // Tab order through the window, LCD VIEW last.
     const int tabOrder[] = {1061, 1128, 1161, 1162, 1135, 1136, 1138, 1159, 1160,
                             1144, 1139, 1245, 1163, 1246, 1164, 1153, 1154, 1241,
@@ -465,6 +467,8 @@ TEST_F(ParameterEditor, OnlyBankRecords) {
     for (int id : {1061, 1128, 1161, 1162, 1135, 1136, 1131})
         EXPECT_FALSE(control(editor.get(), id)->isEnabled()) << id;
     EXPECT_EQ(list(1061)->count(), 0);
+    // With the common part greyed, the first stop that takes the focus is the bank choice.
+    EXPECT_EQ(QApplication::focusWidget(), list(1138));
     EXPECT_EQ(editor->currentBank(), 7);
     saveAndExit();
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);

@@ -94,6 +94,25 @@ TEST(InitialData, RecordsAAndB) {
     EXPECT_EQ(c.words, (std::array<std::int32_t, kCommonWords>{16, 0, 0, 0, 32}));
 }
 
+// Every other test goes through these names, so a slip in the words themselves would pass
+// unseen: the operator's texts, word for word, the trailing blank included.
+TEST(ParameterTexts, WordForWord) {
+    EXPECT_STREQ(kInvalidFileText, "The parameters file is invalid.");
+    EXPECT_STREQ(kWrongModelText, "The model of the parameters file is not ZAR4. ");
+    EXPECT_STREQ(kNothingFoundQuestion, "Bank parameters file and Common parameters file are not "
+                                        "found. Create an initial data. Do you agree?");
+    EXPECT_STREQ(kNothingFoundText,
+                 "Bank parameters file and Common parameters file are not found.");
+    EXPECT_STREQ(kNoBankFileQuestion,
+                 "Bank parameters file is not found. Create an initial data. Do you agree?");
+    EXPECT_STREQ(kNoCommonFileQuestion,
+                 "Common parameters file is not found. Create an initial data. Do you agree?");
+    EXPECT_STREQ(kWriteFailedText, "Failed to write a setup file.");
+    EXPECT_STREQ(kCopyDestinationQuestion, "Bank parameters file at the copy destination is not "
+                                           "found. Create data. Do you agree?");
+    EXPECT_STREQ(kDiscardQuestion, "Quit and Discard the edited parameters. Do you agree?");
+}
+
 class OpenForEditing : public ::testing::Test {
 protected:
     void TearDown() override { messages.verify(); }
