@@ -50,8 +50,15 @@ int runTransferCommand(const CtlOptions& o, int port, CtlEnvironment& env, Conso
             return kExitUsage;
         }
         if (!messages.askOperator(texts::kAgreeToOverwriteSensorTitle,
-                                  texts::kAgreeToOverwriteSensor, false))
-            return kExitStopped;
+                                  texts::kAgreeToOverwriteSensor, false)) {
+            // Ctrl-C at the question stops the program; any other answer but Yes leaves the
+            // write without the agreement it needs, as a missing --yes does.
+            if (interruptRequested)
+                return kExitStopped;
+            env.err << "zar4ctl: the sensor's settings are not overwritten without a Yes (or "
+                       "--yes)\n";
+            return kExitUsage;
+        }
     }
 
     bool open = o.noConnect ? openSensorPort(port, o.baudIndex, messages)

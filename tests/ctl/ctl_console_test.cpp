@@ -2,7 +2,9 @@
 // answers to questions, the progress line.
 
 #include "ctl/console.h"
+#include "ctl/ctl.h"
 #include "ctl/ctl_options.h"
+#include "link/port_map.h"
 #include "transfer/transfer_texts.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +100,37 @@ TEST(ConsoleView, TheBarShowsBytesRateAndTimeLeftAndCtrlCBecomesCancel) {
     EXPECT_EQ(stopRequest, StopRequest::Cancelled);
     EXPECT_EQ(interruptRequested, 0);
     stopRequest = StopRequest::None;
+}
+
+// The write is agreed to by --yes or by a Yes typed at the terminal; a typed No is refused
+// like a missing --yes (status 2, with the reason), Ctrl-C at the question stops (status 3).
+// Either way the port is never opened.
+TEST(Ctl, WriteAtATerminalGoesOnOnlyAfterATypedYes) {
+    struct Case {
+        const char* typed;
+        bool interrupted;
+        int status;
+    };
+    for (const Case& c : {Case{"n\n", false, kExitUsage}, Case{"", false, kExitUsage},
+                          Case{"", true, kExitStopped}, Case{"yes\n", false, kExitFailed}}) {
+        std::istringstream in(c.typed);
+        std::ostringstream out, err;
+        CtlEnvironment env{in, out, err, true, false, "/nonexistent"};
+        interruptRequested = c.interrupted ? 1 : 0;
+        int status = runCtl({"write", "--port", "/nonexistent/ttyZAR4", "line1"}, env);
+        EXPECT_EQ(status, c.status) << c.typed << err.str();
+        EXPECT_NE(err.str().find(texts::kAgreeToOverwriteSensor), std::string::npos);
+        EXPECT_EQ(out.str(), "");
+        if (c.status == kExitUsage) {
+            EXPECT_NE(err.str().find("--yes"), std::string::npos) << err.str();
+        }
+        // Agreed: only then is the port tried.
+        bool portTried = err.str().find(texts::kFailedToOpenPort) != std::string::npos;
+        EXPECT_EQ(portTried, c.status == kExitFailed) << err.str();
+    }
+    interruptRequested = 0;
+    stopRequest = StopRequest::None;
+    clearPortMap();
 }
 
 } // namespace
