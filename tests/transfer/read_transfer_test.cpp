@@ -82,11 +82,14 @@ TEST_F(ReadTransfer, APatternIsReadBlockByBlockIntoAWholeBitmap) {
 TEST_F(ReadTransfer, OverwriteIsAskedOncePerTransferAndAgainInTheNext) {
     writeFile(paramFile(2), "old\n");
     writeFile(paramFile(3), "old\n");
+    writeFile(patternFile(3), "old picture");
+    // One Yes covers the parameter files and the pattern file alike.
     view.boxes.expectQuestion(kOverwriteFile, true);
-    EXPECT_EQ(run(Operation::Read, 2, 3, true, false), TransferOutcome::Completed);
+    EXPECT_EQ(run(Operation::Read, 2, 3, true, true), TransferOutcome::Completed);
     auto m = model();
     EXPECT_EQ(readFile(paramFile(2)), wordLines(m.bank[2].data(), 32));
     EXPECT_EQ(readFile(paramFile(3)), wordLines(m.bank[3].data(), 32));
+    EXPECT_EQ(readFile(patternFile(3)), patternFileFromWords(m.pattern[3]));
 
     view.boxes.expectQuestion(kOverwriteFile, true);
     EXPECT_EQ(run(Operation::Read, 2, 2, true, false), TransferOutcome::Completed);
@@ -251,6 +254,26 @@ TEST_F(SensorTest, ATimeOutInAPatternKeepsThePreviousFileAndRequestsNoFurtherBlo
     EXPECT_GE(seconds, 0.9);
     EXPECT_LT(seconds, 3.0);
 
+    Bytes expected = getParameterBlock(5);
+    append(expected, frame(Command::LoadPatternHalf, {24}));
+    for (int block = 0; block <= 100; ++block)
+        append(expected, frame(Command::GetPatternBlock, {static_cast<std::uint8_t>(block)}));
+    EXPECT_EQ(wire(), expected);
+    EXPECT_EQ(readFile(patternFile(5)), "yesterday's pattern");
+    EXPECT_EQ(dir.entries().size(), 1u);
+}
+
+TEST_F(ReadTransfer, APatternFileThatCannotBeWrittenWholeFailsAndKeepsThePreviousOne) {
+    writeFile(patternFile(5), "yesterday's pattern");
+    view.boxes.expectQuestion(kOverwriteFile, true);
+    view.boxes.expectError(kFailedToCreateFile);
+    {
+        // Room for the header and rows 0 to 49 (blocks 0 to 99): block 100 finds the disk full.
+        FileSizeLimit full(kPatternHeaderSize + 50 * (128 + 108) * 3);
+        ASSERT_TRUE(full.applied());
+        EXPECT_EQ(run(Operation::Read, 5, 5, false, true), TransferOutcome::Failed);
+    }
+    EXPECT_EQ(lastErrorText, kFailedToCreateFile);
     Bytes expected = getParameterBlock(5);
     append(expected, frame(Command::LoadPatternHalf, {24}));
     for (int block = 0; block <= 100; ++block)

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
@@ -23,6 +24,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -145,6 +147,31 @@ public:
 
 private:
     std::string path_;
+};
+
+// While it lives, no file of this process may grow beyond `bytes` (a full disk, also for
+// root): a write past it fails instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old_;
+        small.rlim_cur = bytes;
+        applied_ = ::setrlimit(RLIMIT_FSIZE, &small) == 0;
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool applied() const { return applied_; }
+
+private:
+    rlimit old_{};
+    void (*previous_)(int) = nullptr;
+    bool applied_ = false;
 };
 
 // What the progress window would show, in order, with the operator's boxes scripted.

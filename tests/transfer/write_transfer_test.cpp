@@ -171,6 +171,24 @@ TEST_F(WriteTransfer, AMissingCommonFileIsANoticeAndTheRestIsStillWritten) {
     EXPECT_FALSE(exists(paramFile(15)));
 }
 
+TEST_F(WriteTransfer, ACommonFileThatCannotBeRewrittenIsANoticeAndIsNotSent) {
+    writeBankFile(3, bankWords(3));
+    writeFile(paramFile(15), "7\n0\n250\n40\n1064\n");
+    view.boxes.expectNotice(kCommonFileNotice);
+    {
+        FileSizeLimit full(32); // the five lines fit, the 32 of the rewrite do not
+        ASSERT_TRUE(full.applied());
+        EXPECT_EQ(run(Operation::Write, 3, 3, true, false), TransferOutcome::Completed);
+    }
+    Bytes expected = getParameterBlock(3);
+    append(expected, getParameterBlock(3));
+    append(expected, putParameterBlock(3, bankWords(3)));
+    append(expected, getParameterBlock(15));
+    EXPECT_EQ(wire(), expected);
+    EXPECT_EQ(readFile(paramFile(15)), "7\n0\n250\n40\n1064\n");
+    EXPECT_EQ(dir.entries().size(), 2u); // nothing temporary left behind
+}
+
 TEST_F(WriteTransfer, AMissingPatternFileIsAskedAboutWithItsBank) {
     view.boxes.expectQuestion("Bank number1 " + std::string(kPatternsFileMissing), false);
     EXPECT_EQ(run(Operation::Write, 1, 1, false, true), TransferOutcome::NothingDone);
