@@ -116,18 +116,17 @@ bool applySettingsCode(std::uint32_t code, LineTermios& t, ModemLines& lines) {
     }
     if (parity == 1) {
         n.cflag &= ~kParityFlags;
-        n.iflag &= ~INPCK;
+        n.iflag &= ~(INPCK | PARMRK);
     } else if (parity >= 2) {
         static constexpr std::uint32_t kParity[6] = {
             0, 0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD, PARENB | CMSPAR,
         };
         n.cflag = (n.cflag & ~kParityFlags) | kParity[parity];
-        // Checking on. A byte with a parity error cannot be replaced by a blank here; with
-        // neither IGNPAR (which would drop it) nor PARMRK (which would insert two marker
-        // bytes) the line discipline hands it on as 0x00 in its place, so a frame keeps its
-        // length and its checksum shows the damage.
-        n.iflag |= INPCK;
-        n.iflag &= ~(IGNPAR | PARMRK);
+        // Checking on, and a byte with a parity error replaced by a blank: the line
+        // discipline marks it (PARMRK; IGNPAR would drop it) and the port puts the blank in
+        // its place, so a frame keeps its length and its checksum shows the damage.
+        n.iflag |= INPCK | PARMRK;
+        n.iflag &= ~IGNPAR;
     }
     if (data >= 2) {
         static constexpr std::uint32_t kSize[6] = {0, 0, CS5, CS6, CS7, CS8};
@@ -158,6 +157,45 @@ bool applySettingsCode(std::uint32_t code, LineTermios& t, ModemLines& lines) {
     t = n;
     lines = m;
     return true;
+}
+
+bool marksParityErrors(const LineTermios& t) {
+    return (t.iflag & (INPCK | PARMRK | IGNPAR)) == (INPCK | PARMRK);
+}
+
+int ParityMarkDecoder::decode(const std::uint8_t* raw, int count, std::uint8_t* out) {
+    int written = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::uint8_t b = raw[i];
+        switch (state_) {
+        case State::Plain:
+            if (b == 0xFF) {
+                state_ = State::AfterFF;
+            } else {
+                out[written++] = b;
+            }
+            break;
+        case State::AfterFF:
+            if (b == 0xFF) {
+                out[written++] = 0xFF; // a true 0xFF, doubled by the line discipline
+                state_ = State::Plain;
+            } else if (b == 0x00) {
+                state_ = State::AfterFF00;
+            } else {
+                // The line discipline never sends this: the 0xFF came in just before marking
+                // was switched on. It is dropped, because decoded bytes must fit where the
+                // raw ones were; the byte behind it is kept.
+                out[written++] = b;
+                state_ = State::Plain;
+            }
+            break;
+        case State::AfterFF00:
+            out[written++] = kParityErrorChar; // `b` is the byte that came damaged
+            state_ = State::Plain;
+            break;
+        }
+    }
+    return written;
 }
 
 bool settingsTaken(const LineTermios& wanted, const LineTermios& actual) {

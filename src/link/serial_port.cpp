@@ -7,6 +7,7 @@
 #include "link/line_settings.h"
 #include "link/port_map.h"
 
+#include <algorithm>
 #include <array>
 #include <asm/termbits.h>
 #include <cerrno>
@@ -18,6 +19,7 @@
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace zar4 {
 
@@ -30,6 +32,11 @@ struct PortSlot {
     bool isOpen = false;
     int readTimeoutMs = 1000;
     int writeTimeoutMs = 1000;
+    // With parity checking on, bytes come marked (see line_settings.h) and are decoded here;
+    // `received` holds decoded bytes that bytesWaiting() had to take from the driver early.
+    bool marksErrors = false;
+    ParityMarkDecoder decoder;
+    std::vector<std::uint8_t> received;
 };
 
 // The ports by number: slot n - 1 is COM n.
@@ -62,6 +69,20 @@ void toKernel(const LineTermios& t, termios2& k) {
     k.c_lflag = t.lflag;
     k.c_ispeed = t.ispeed;
     k.c_ospeed = t.ospeed;
+}
+
+// Forgets every received byte the port holds itself (not the driver's queue).
+void dropReceived(PortSlot& slot) {
+    slot.received.clear();
+    slot.decoder.reset();
+}
+
+// Hands on up to `count` bytes that bytesWaiting() took from the driver before.
+int takeReceived(PortSlot& slot, std::uint8_t* out, int count) {
+    const int n = std::min(count, static_cast<int>(slot.received.size()));
+    std::copy_n(slot.received.begin(), n, out);
+    slot.received.erase(slot.received.begin(), slot.received.begin() + n);
+    return n;
 }
 
 // Milliseconds left until `deadline`, rounded up so that poll() never wakes before it.
@@ -167,6 +188,8 @@ int openPort(int port, int /*receiveQueue*/, int /*sendQueue*/) {
     slot.isOpen = true;
     slot.readTimeoutMs = 1000;
     slot.writeTimeoutMs = 1000;
+    slot.marksErrors = false; // the raw line has PARMRK off
+    dropReceived(slot);
     // As on the sensor's original platform, a device that refuses the default line settings
     // still counts as opened: the connect sets the chosen rate next and fails visibly there.
     (void)configurePort(port, defaultPortSettings);
@@ -206,6 +229,11 @@ int configurePort(int port, std::uint32_t settingsCode) {
         (void)::ioctl(slot->handle, TCSETS2, &present);
         return 2;
     }
+    const bool marks = marksParityErrors(fromKernel(after));
+    if (marks != slot->marksErrors) {
+        slot->marksErrors = marks;
+        slot->decoder.reset();
+    }
     return 0;
 }
 
@@ -239,8 +267,11 @@ int readPort(int port, void* buffer, int count) {
         return 0;
     }
     auto* out = static_cast<std::uint8_t*>(buffer);
+    int got = takeReceived(*slot, out, count);
+    if (got == count) {
+        return got;
+    }
     const auto deadline = Clock::now() + std::chrono::milliseconds(slot->readTimeoutMs);
-    int got = 0;
     for (;;) {
         pollfd p{slot->handle, POLLIN, 0};
         const int ready = ::poll(&p, 1, msUntil(deadline));
@@ -260,7 +291,11 @@ int readPort(int port, void* buffer, int count) {
             const ssize_t n =
                 ::read(slot->handle, out + got, static_cast<std::size_t>(count - got));
             if (n > 0) {
-                got += static_cast<int>(n);
+                // A marked byte takes more room in the driver than on the line, never less:
+                // decoded in place, the bytes still fit.
+                got += slot->marksErrors
+                           ? slot->decoder.decode(out + got, static_cast<int>(n), out + got)
+                           : static_cast<int>(n);
                 if (got == count) {
                     return got;
                 }
@@ -321,9 +356,25 @@ int bytesWaiting(int port) {
     }
     int waiting = 0;
     if (::ioctl(slot->handle, FIONREAD, &waiting) != 0 || waiting < 0) {
-        return 0;
+        waiting = 0;
     }
-    return waiting;
+    if (!slot->marksErrors) {
+        return static_cast<int>(slot->received.size()) + waiting;
+    }
+    // Marked bytes count two or three times in the driver's queue: take them now, so that the
+    // count is of the bytes the line carried.
+    if (waiting > 0) {
+        std::vector<std::uint8_t> raw(static_cast<std::size_t>(waiting));
+        const ssize_t n = ::read(slot->handle, raw.data(), raw.size());
+        if (n > 0) {
+            const std::size_t before = slot->received.size();
+            slot->received.resize(before + static_cast<std::size_t>(n));
+            const int decoded = slot->decoder.decode(raw.data(), static_cast<int>(n),
+                                                     slot->received.data() + before);
+            slot->received.resize(before + static_cast<std::size_t>(decoded));
+        }
+    }
+    return static_cast<int>(slot->received.size());
 }
 
 int purgeReceive(int port) {
@@ -331,6 +382,7 @@ int purgeReceive(int port) {
     if (slot == nullptr) {
         return 1;
     }
+    dropReceived(*slot);
     (void)::ioctl(slot->handle, TCFLSH, TCIFLUSH);
     return 0;
 }
@@ -358,6 +410,7 @@ int closePort(int port) {
     // to some other file, and every later write would go there.
     slot->handle = -1;
     slot->isOpen = false;
+    dropReceived(*slot);
     return releaseDevice(fd) == 0 ? 0 : 2;
 }
 

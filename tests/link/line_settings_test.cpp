@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <termios.h>
+#include <vector>
 
 namespace zar4::test {
 namespace {
+
+using Bytes = std::vector<std::uint8_t>;
 
 // A line as the port leaves it after opening: raw, 9600, 8N1.
 LineTermios openedLine() {
@@ -32,17 +36,42 @@ TEST(LineSettingsTest, ParityKindsAndChecking) {
     for (const auto& k : kinds) {
         SCOPED_TRACE(k.code);
         LineTermios t = openedLine();
-        t.iflag |= IGNPAR | PARMRK; // would drop or mark bad bytes instead of keeping their place
+        t.iflag |= IGNPAR; // would drop a bad byte instead of handing on a blank in its place
         ModemLines lines;
         ASSERT_TRUE(applySettingsCode(k.code, t, lines));
         EXPECT_EQ(t.cflag & (PARENB | PARODD | CMSPAR), k.cflags);
-        EXPECT_EQ(t.iflag & (INPCK | IGNPAR | PARMRK), static_cast<tcflag_t>(INPCK));
+        // Checking on, and bad bytes marked so that the port can put a blank in their place.
+        EXPECT_EQ(t.iflag & (INPCK | IGNPAR | PARMRK), static_cast<tcflag_t>(INPCK | PARMRK));
+        EXPECT_TRUE(marksParityErrors(t));
         EXPECT_EQ(t.cflag & (CBAUD | CSIZE | CSTOPB), static_cast<tcflag_t>(B9600 | CS8));
         // And back to none.
         ASSERT_TRUE(applySettingsCode(0x100, t, lines));
         EXPECT_EQ(t.cflag & (PARENB | PARODD | CMSPAR), 0u);
-        EXPECT_EQ(t.iflag & INPCK, 0u);
+        EXPECT_EQ(t.iflag & (INPCK | PARMRK), 0u);
+        EXPECT_FALSE(marksParityErrors(t));
     }
+}
+
+// What the line discipline delivers with parity errors marked, and what the port hands on.
+TEST(LineSettingsTest, BytesWithAParityErrorBecomeBlanks) {
+    ParityMarkDecoder decoder;
+    auto decode = [&decoder](Bytes raw) {
+        const int n = decoder.decode(raw.data(), static_cast<int>(raw.size()), raw.data());
+        raw.resize(static_cast<std::size_t>(n));
+        return raw;
+    };
+    // A bad byte (0xFF 0x00 and the byte) between good ones; a true 0xFF comes doubled.
+    EXPECT_EQ(decode({0x06, 0xFF, 0x00, 0x9C, 0x41, 0xFF, 0xFF, 0x00}),
+              (Bytes{0x06, 0x20, 0x41, 0xFF, 0x00}));
+    // Marks split over several reads.
+    EXPECT_EQ(decode({0x10, 0xFF}), (Bytes{0x10}));
+    EXPECT_EQ(decode({0x00}), Bytes{});
+    EXPECT_EQ(decode({0x77, 0xFF}), (Bytes{0x20}));
+    EXPECT_EQ(decode({0xFF, 0x11}), (Bytes{0xFF, 0x11}));
+    // Purging the receive queue drops a half-read mark with it.
+    EXPECT_EQ(decode({0xFF}), Bytes{});
+    decoder.reset();
+    EXPECT_EQ(decode({0x00, 0x05}), (Bytes{0x00, 0x05}));
 }
 
 TEST(LineSettingsTest, StopBitsDataBitsAndRates) {

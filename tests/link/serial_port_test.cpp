@@ -311,6 +311,49 @@ TEST_F(SerialPortTest, BytesWaitingPurgeAndOneWholeFrame) {
     EXPECT_EQ(peer.read(259), frame);
 }
 
+// A pseudo-terminal keeps no parity, but once its settings ask for marked parity errors its
+// line discipline marks like a serial line's, doubling every 0xFF: reads and the count of
+// waiting bytes must still give the bytes the line carried.
+TEST_F(SerialPortTest, MarkedLineGivesTheBytesTheLineCarried) {
+    ASSERT_EQ(openPort(kPort, 512, 512), 0);
+    termios t = deviceSettings(peer);
+    t.c_iflag |= INPCK | PARMRK;
+    ASSERT_EQ(::tcsetattr(peer.deviceFd(), TCSANOW, &t), 0);
+    ASSERT_EQ(configurePort(kPort, 0), 0); // the port reads its settings back
+
+    const Bytes sent = {0x06, 0xFF, 0x00, 0xFF, 0xFF, 0x41};
+    ASSERT_TRUE(peer.write(sent));
+    for (int i = 0; i < 100 && bytesWaiting(kPort) < 6; ++i) {
+        ::usleep(2000);
+    }
+    EXPECT_EQ(bytesWaiting(kPort), 6); // 9 in the driver's queue
+    std::uint8_t got[6] = {};
+    EXPECT_EQ(readPort(kPort, got, 2), 2);
+    EXPECT_EQ(readPort(kPort, got + 2, 4), 4);
+    EXPECT_EQ(Bytes(got, got + 6), sent);
+
+    // Read straight from the driver, a 0xFF split from its double by the read size.
+    ASSERT_TRUE(peer.write({0xFF, 0x07}));
+    EXPECT_EQ(readPort(kPort, got, 1), 1);
+    EXPECT_EQ(got[0], 0xFF);
+    EXPECT_EQ(readPort(kPort, got, 1), 1);
+    EXPECT_EQ(got[0], 0x07);
+
+    // Parity off again: no marking, and what was taken early is thrown away by a purge.
+    ASSERT_TRUE(peer.write({0xFF, 0x01}));
+    for (int i = 0; i < 100 && bytesWaiting(kPort) < 2; ++i) {
+        ::usleep(2000);
+    }
+    EXPECT_EQ(purgeReceive(kPort), 0);
+    EXPECT_EQ(bytesWaiting(kPort), 0);
+    ASSERT_EQ(configurePort(kPort, 0x100), 0);
+    EXPECT_EQ(deviceSettings(peer).c_iflag & (INPCK | PARMRK), 0u);
+    ASSERT_TRUE(peer.write({0xFF, 0x02}));
+    EXPECT_EQ(readPort(kPort, got, 2), 2);
+    EXPECT_EQ(got[0], 0xFF);
+    EXPECT_EQ(got[1], 0x02);
+}
+
 TEST_F(SerialPortTest, ReadsReturnAsSoonAsTheBytesAreThere) {
     ASSERT_EQ(openPort(kPort, 512, 512), 0);
     ASSERT_TRUE(peer.write(Bytes(66, 0x5A)));
