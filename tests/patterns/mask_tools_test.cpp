@@ -182,6 +182,33 @@ TEST(SegmentWalk, ProductsOnWindowCoordinatesInSinglePrecision) {
     EXPECT_EQ(segmentPositions(4, 4, 4, 4), (P{{4, 4}}));
 }
 
+// A steep segment takes x from the truncated quotient (y - b) / m, with b built from the
+// truncated product at P1: the walk can end one pixel short of P1 in x and start one pixel off
+// P0. The pen square (3 x 3 at the least) still covers the pixels under both points.
+TEST(SegmentWalk, SteepSegmentsTruncateTheQuotientAtBothEnds) {
+    // m = 1.6f, b = 50 - trunc(78 * 1.6f) = -74; y 18 gives 57.5 and y 50 gives 77.5.
+    const std::vector<ViewPoint> s = segmentPositions(58, 18, 78, 50);
+    ASSERT_EQ(s.size(), 33u);
+    EXPECT_EQ(s.front(), (ViewPoint{57, 18}));
+    EXPECT_EQ(s[16], (ViewPoint{67, 34}));
+    EXPECT_EQ(s.back(), (ViewPoint{77, 50}));
+
+    PatternImage image;
+    test::ScriptedMessages messages;
+    MaskEditor editor{image, messages};
+    editor.selectTool(MaskTool::Pen);
+    editor.setPenSize(1);
+    editor.leftPress(58, 18, ImageFrame{0, 0, kViewWidth, kViewHeight});
+    editor.mouseMove(78, 50, true);
+    editor.strokeTick();
+    EXPECT_TRUE(isMasked(viewPixel(image, 78, 50)));
+    EXPECT_FALSE(isMasked(viewPixel(image, 79, 50)));
+    EXPECT_TRUE(isMasked(viewPixel(image, 78, 51)));
+    EXPECT_TRUE(isMasked(viewPixel(image, 56, 17))); // the square around (57, 18)
+    EXPECT_FALSE(isMasked(viewPixel(image, 59, 17)));
+    messages.verify();
+}
+
 TEST_F(MaskToolsTest, RectanglesAreCutToTheFrameAndIncludeBothCorners) {
     editor.selectTool(MaskTool::MaskRectangle);
     drag(-15, 30, 40, 50); // from left of the view across it
@@ -258,12 +285,15 @@ TEST_F(MaskToolsTest, ConvexQuadranglesAreWholeWhateverTheClickOrder) {
     // Pairs of corners in the same direction class seen from the centre: their order decides
     // whether the edges make a quadrangle or a bow tie. The first set has two corners up and to
     // the right of its centre (65, 50), the second two down and to the right of (50, 50).
+    // The third, a diamond, has one corner straight in each axis direction from its centre.
     const std::vector<std::vector<ViewPoint>> sets{{{0, 60}, {70, 0}, {80, 110}, {110, 30}},
-                                                   {{10, 50}, {40, 0}, {60, 90}, {90, 60}}};
+                                                   {{10, 50}, {40, 0}, {60, 90}, {90, 60}},
+                                                   {{20, 60}, {60, 20}, {60, 100}, {100, 60}}};
     const std::vector<std::pair<int, int>> inside[] = {{{65, 50}, {100, 35}, {10, 60}},
-                                                       {{50, 50}, {80, 62}, {20, 50}}};
-    const std::vector<std::pair<int, int>> outside[] = {{{30, 10}, {110, 100}},
-                                                        {{15, 15}, {85, 85}}};
+                                                       {{50, 50}, {80, 62}, {20, 50}},
+                                                       {{60, 60}, {80, 40}, {40, 80}, {79, 79}}};
+    const std::vector<std::pair<int, int>> outside[] = {
+        {{30, 10}, {110, 100}}, {{15, 15}, {85, 85}}, {{80, 39}, {39, 80}, {80, 81}}};
     const auto less = [](ViewPoint a, ViewPoint b) {
         return std::tie(a.x, a.y) < std::tie(b.x, b.y);
     };
@@ -291,6 +321,9 @@ TEST_F(MaskToolsTest, ConvexQuadranglesAreWholeWhateverTheClickOrder) {
             }
             EXPECT_EQ(m, first);
         } while (std::next_permutation(corners.begin(), corners.end(), less));
+        if (set == 2) {
+            EXPECT_EQ(first.size(), 2u * 40u * 40u + 2u * 40u + 1u); // |dx| + |dy| <= 40
+        }
     }
 }
 
@@ -403,6 +436,42 @@ TEST_F(MaskToolsTest, UndoRestoresThePressSnapshotOnceOnly) {
     press(50, 50);
     EXPECT_TRUE(editor.undo());
     EXPECT_EQ(editor.cornerCount(), 0);
+}
+
+TEST_F(MaskToolsTest, CornerClicksLeaveTheSnapshotToTheFillAndUnchangedShapesOfferNoUndo) {
+    editor.selectTool(MaskTool::Pen);
+    press(150, 150);
+    editor.mouseMove(L + 160, T + 150, true);
+    editor.strokeTick();
+    release(160, 150);
+    const PatternImage stroked = image;
+
+    // Corner clicks take no snapshot; the fill takes it just before it changes the picture.
+    editor.selectTool(MaskTool::MaskTriangle);
+    press(10, 10);
+    release(10, 10);
+    press(60, 10);
+    release(60, 10);
+    EXPECT_EQ(editor.undoImage().raster, original.raster);
+    press(10, 60);
+    EXPECT_EQ(editor.undoImage().raster, stroked.raster);
+    EXPECT_TRUE(editor.undo());
+    EXPECT_EQ(image.raster, stroked.raster);
+
+    // After Undo, shapes that change nothing leave Undo off and the snapshot untouched.
+    editor.selectTool(MaskTool::UnmaskTriangle);
+    press(10, 10);
+    press(60, 10);
+    press(10, 60);
+    EXPECT_EQ(editor.cornerCount(), 0);
+    EXPECT_FALSE(editor.undoReady() || editor.undoEnabled());
+    editor.bankLoaded();
+    editor.selectTool(MaskTool::UnmaskRectangle);
+    drag(0, 0, 100, 100);
+    editor.selectTool(MaskTool::UnmaskCircle);
+    drag(50, 50, 60, 60);
+    EXPECT_FALSE(editor.modified() || editor.undoReady() || editor.undoEnabled());
+    EXPECT_EQ(image.raster, stroked.raster);
 }
 
 TEST_F(MaskToolsTest, SegmentLeftPendingAtTheNextPressBelongsToTheStrokeBefore) {
