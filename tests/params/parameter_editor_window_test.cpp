@@ -227,6 +227,63 @@ TEST_F(ParameterEditor, RendersTheWindow) {
     EXPECT_FALSE(saved.isNull());
 }
 
+// Every control, set by the operator to a value unlike any it held, reaches exactly its own
+// bits of its own word: a control tied to the wrong word, bit or neighbour shows up in the
+// files.
+TEST_F(ParameterEditor, EveryControlReachesItsOwnBits) {
+    writeWholeSet();
+    open();
+    choose(list(1061), 15); // BANK "TCH"
+    choose(list(1128), 2);  // COMMUNIC
+    typeInto(number(1161), "4321");
+    typeInto(number(1162), "0");
+    choose(list(1135), 0); // ONESHOT
+    choose(list(1136), 4); // SYNCHRO
+    choose(list(1131), 0); // LCD VIEW
+    choose(list(1144), 7); // ZOOM
+    choose(list(1139), 5); // COLORFIL
+    typeInto(number(1163), "201");
+    typeInto(number(1164), "250");
+    choose(list(1153), 25); // SEARCH
+    choose(list(1154), 1);  // SEARCHMD
+    click(box(1241));       // BKGDLVL was AUTO: now manual
+    typeInto(number(1165), "9999");
+    typeInto(number(1166), "1234");
+    choose(list(1140), 1); // LIGHT
+    saveAndExit();
+
+    CommonRecord common = distinctCommonRecord();
+    common.words[0] = 15;
+    common.words[2] = 4321;
+    common.words[3] = 0;
+    common.words[4] = (2 << 8) | (4 << 3);
+    EXPECT_EQ(fileWords(parameterFileName(base, kCommonItem), kCommonWords),
+              asVector(common.words));
+
+    BankRecord bank0 = bankRecord(0);
+    bank0.words[0] = 0xFF00 | 25;
+    bank0.words[4] = 0xC000 | 1234;
+    bank0.words[5] = 9999; // clearing AUTO wrote the whole word, so bit 14 went with it
+    bank0.words[14] = 0x8000 | 0x7FF0 | 1;
+    bank0.words[15] = 201;
+    bank0.words[20] = 0xFFE0 | 7;
+    bank0.words[26] = (5 << 13) | 0x1234;
+    bank0.words[27] = 250;
+    EXPECT_EQ(fileWords(parameterFileName(base, 0), kBankWords), asVector(bank0.words));
+    for (int k = 1; k < kBankCount; ++k)
+        EXPECT_EQ(fileWords(parameterFileName(base, k), kBankWords), asVector(bankRecord(k).words))
+            << "bank " << k;
+}
+
+// A base name without a folder is selected whole.
+TEST_F(ParameterEditor, ANameWithoutAFolderIsSelectedWhole) {
+    set.common = initialCommonRecord();
+    set.missingMask = kOnlyCommonFound;
+    editor = std::make_unique<Ceditpara>(set, "line7", messages);
+    editor->show();
+    EXPECT_EQ(number(1059)->selectedText(), "line7");
+}
+
 TEST_F(ParameterEditor, TypedNumbersAreClampedWhenCommitted) {
     writeWholeSet();
     open();
