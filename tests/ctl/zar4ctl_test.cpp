@@ -55,6 +55,52 @@ TEST_F(Zar4Ctl, ReadsParametersConnectingFirstAndSendingRunAfter) {
     EXPECT_FALSE(m.pcMode);
 }
 
+TEST_F(Zar4Ctl, ABackupWrittenBackRestoresTheSensorAndReadsBackTheSameFiles) {
+    start();
+    // Parameters and patterns of the last three banks, and the common parameters.
+    auto r = ctl({"read", "--port", device(), "--banks", "12-14", base()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(kReadCompleted) + "\n");
+    std::vector<std::string> names{parameterFileName(base(), 15)};
+    for (int bank = 12; bank <= 14; ++bank) {
+        names.push_back(parameterFileName(base(), bank));
+        names.push_back(patternFileName(base(), bank));
+    }
+    std::vector<std::string> backup;
+    for (const auto& name : names)
+        backup.push_back(readFile(name));
+    sim::SensorModel original;
+    sim_->withModel([&](sim::SensorModel& m) { original = m; });
+
+    // A sensor whose banks and patterns were lost (its model marks still its own).
+    sim_->withModel([](sim::SensorModel& m) {
+        for (auto& bank : m.bank) {
+            bank.fill(0);
+            bank[8] = bank[9] = 1;
+        }
+        for (auto& pattern : m.pattern)
+            pattern.assign(pattern.size(), 0);
+        for (int i = 0; i < 4; ++i) // word 4 keeps the line's rate
+            m.common[static_cast<std::size_t>(i)] = 0;
+    });
+    r = ctl({"write", "--port", device(), "--banks", "12-14", "--yes", base()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(kWriteCompleted) + "\n");
+    sim_->withModel([&](sim::SensorModel& m) {
+        for (std::size_t bank = 12; bank <= 14; ++bank)
+            EXPECT_EQ(m.bank[bank], original.bank[bank]) << bank;
+        EXPECT_EQ(m.common, original.common);
+        for (std::size_t bank = 12; bank <= 14; ++bank)
+            EXPECT_EQ(m.pattern[bank], original.pattern[bank]) << bank;
+    });
+
+    std::string again = dir.path() + "/again";
+    r = ctl({"read", "--port", device(), "--banks", "12-14", again});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(readFile(again + names[i].substr(base().size())), backup[i]) << names[i];
+}
+
 TEST_F(Zar4Ctl, AnExistingFileIsNotOverwrittenWithoutATerminalOrAnOption) {
     start();
     writeFile(parameterFileName(base(), 15), "old\n");
