@@ -3,6 +3,7 @@
 #include "patterns/pattern_view_window.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
+#include "ui/qt_message_service.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -105,7 +106,12 @@ CRefpatDialog::CRefpatDialog(std::string baseName, std::uint16_t patternMissingM
     runOpeningSteps(patternMissingMask);
 }
 
-CRefpatDialog::~CRefpatDialog() = default;
+CRefpatDialog::~CRefpatDialog() {
+    // The boxes go back to the window under the editor.
+    if (opened_)
+        if (auto* boxes = dynamic_cast<ui::QtMessageService*>(&messages_))
+            boxes->setOwner(parentWidget());
+}
 
 void CRefpatDialog::buildLayout() {
     const QFont font = ui::dialogFont(8);
@@ -254,6 +260,10 @@ void CRefpatDialog::runOpeningSteps(std::uint16_t patternMissingMask) {
     redrawTimer_.start(kRedrawTickMs, this);
     opened_ = true;
     settingUp_ = false;
+    // From here on the editor runs the commands: its questions and errors come up over it,
+    // not over the main window that it hides.
+    if (auto* boxes = dynamic_cast<ui::QtMessageService*>(&messages_))
+        boxes->setOwner(this);
 }
 
 QRect CRefpatDialog::imageRect() const {

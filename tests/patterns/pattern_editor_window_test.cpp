@@ -5,6 +5,7 @@
 #include "patterns/pattern_view_window.h"
 #include "sim/sim_server.h"
 #include "support/scripted_messages.h"
+#include "ui/qt_message_service.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -673,6 +675,42 @@ TEST_F(PatternEditorWindow, MouseThroughTheWindowReachesTheEditorOverThePicture)
     QTest::mouseDClick(window, Qt::LeftButton, {}, at(*e, 10, 10));
     EXPECT_EQ(e->tools().cornerCount(), 2);
     EXPECT_EQ(countMasked(e->image()), 0);
+}
+
+// With the real message boxes: while the editor is open its questions and errors come up over
+// it, not over the main window under it; once it has gone they are the main window's again.
+TEST_F(PatternEditorWindow, RealBoxesBelongToTheEditorWhileItIsOpen) {
+    writeBank(0, gradient(0));
+    QWidget mainWindow;
+    ui::QtMessageService boxes(&mainWindow);
+    QWidget* owner = nullptr;
+    QString text;
+    auto answerNextBox = [&] {
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                ADD_FAILURE() << "no message box";
+                return;
+            }
+            owner = box->parentWidget();
+            text = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+    };
+    auto e = std::make_unique<Editor>(base, findMissingPatterns(base), penSize, boxes, &mainWindow);
+    ASSERT_TRUE(e->opened());
+    e->show();
+    clickButton(*e, Editor::IdMaskQuadrangle);
+    answerNextBox();
+    clickAt(*e, -40, 20);
+    EXPECT_EQ(owner, e.get());
+    EXPECT_EQ(text, "Specify the top within the range of the image. ");
+
+    clickButton(*e, Editor::IdExit);
+    e.reset();
+    answerNextBox();
+    boxes.error("Patterns file is not found.");
+    EXPECT_EQ(owner, &mainWindow);
 }
 
 TEST_F(PatternEditorWindow, RealTimersDrawTheStrokeAndAnIdleEditorRedrawsNothing) {
