@@ -249,9 +249,11 @@ private:
 };
 
 // The window positions a pen or eraser segment from (x0, y0) to (x1, y1) stamps, in stamp
-// order (increasing running coordinate). The line passes exactly through (x1, y1) and within
-// one pixel of (x0, y0); the slope is taken in single precision on the window coordinates
-// themselves.
+// order (increasing running coordinate). The slope is taken in single precision and every
+// product and quotient on the window coordinates themselves, cut toward zero. A shallow
+// segment (slope below 1) passes exactly through (x1, y1); a steep one takes x from a
+// truncated quotient and may end one pixel short of x1 (58,18 to 78,50 ends at 77,50). Both
+// ends stay within one pixel of the line, so the smallest pen square still covers them.
 std::vector<ViewPoint> segmentPositions(int x0, int y0, int x1, int y1);
 
 // The shape geometry on its own, for callers and tests that need it without an editor:
