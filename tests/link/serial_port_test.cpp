@@ -295,8 +295,11 @@ TEST_F(SerialPortTest, BytesWaitingPurgeAndOneWholeFrame) {
         ::usleep(2000);
     }
     EXPECT_EQ(bytesWaiting(kPort), 7);
+    // A purge empties only the receive side: bytes on their way out still leave.
+    ASSERT_EQ(writePort(kPort, "\x81\x03\x7B", 3), 3);
     EXPECT_EQ(purgeReceive(kPort), 0);
     EXPECT_EQ(bytesWaiting(kPort), 0);
+    EXPECT_EQ(peer.read(3), (Bytes{0x81, 0x03, 0x7B}));
     ASSERT_TRUE(peer.write({8, 9}));
     std::uint8_t got[2] = {};
     EXPECT_EQ(readPort(kPort, got, 2), 2);
