@@ -21,12 +21,15 @@ int main(int argc, char** argv) {
     case ParseOutcome::Run:
         break;
     }
+    options.keepReceivedBytes = false;
 
-    // The signals are taken by sigwait below; the server's thread inherits the blocked mask.
+    // The signals that end the program are taken by sigwait below; the server's thread inherits the
+    // blocked mask.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP); // the terminal closed: still remove the link
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     SimServer server(options);

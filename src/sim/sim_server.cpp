@@ -329,7 +329,7 @@ void SimServer::Impl::run() {
             continue;
         }
         const auto now = Clock::now();
-        {
+        if (options.keepReceivedBytes) {
             std::lock_guard<std::mutex> lock(mutex);
             log.insert(log.end(), buffer.begin(), buffer.begin() + n);
         }

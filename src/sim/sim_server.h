@@ -55,6 +55,9 @@ struct SimOptions {
     int slowByteDelayUs = 0;                         // extra delay between reply bytes
     bool startInPcMode = false;
     bool logFrames = false; // print every frame to standard error
+    // Keep every byte the host sends for receivedBytes(). Tests read it; a long-running
+    // zar4sim does not, and would otherwise grow by megabytes with every transfer.
+    bool keepReceivedBytes = true;
 };
 
 struct SensorModel {
