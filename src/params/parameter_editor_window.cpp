@@ -83,7 +83,7 @@ int lastComponentStart(const QString& base) {
 
 Ceditpara::Ceditpara(ParameterSet& set, const std::string& baseName, MessageService& messages,
                      QWidget* parent)
-    : ui::KeyRuleDialog(parent), set_(set), messages_(messages) {
+    : ui::KeyRuleDialog(parent), set_(set), messages_(messages), boxOwner_(messages, this) {
     setWindowTitle(QStringLiteral("Edit Parameters"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);

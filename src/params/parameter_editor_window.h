@@ -7,6 +7,7 @@
 #include "params/parameter_fields.h"
 #include "params/parameter_set.h"
 #include "ui/key_rule_dialog.h"
+#include "ui/qt_message_service.h"
 
 #include <map>
 #include <string>
@@ -47,6 +48,8 @@ private:
 
     ParameterSet& set_;
     MessageService& messages_;
+    // The editor's questions and notices belong to the editor while it is open.
+    ui::BoxOwnerScope boxOwner_;
     int currentBank_ = 0;
 
     QLineEdit* fileName_ = nullptr;

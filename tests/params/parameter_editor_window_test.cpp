@@ -2,6 +2,7 @@
 #include "params/params_test_files.h"
 #include "support/scripted_messages.h"
 #include "ui/dialog_units.h"
+#include "ui/qt_message_service.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -619,6 +621,36 @@ TEST_F(ParameterEditor, KeysCancelAndTheCloseBox) {
     editor->close();
     EXPECT_FALSE(editor->isVisible());
     EXPECT_EQ(readText(parameterFileName(base, 0)), oldBank0);
+}
+
+// With the real boxes, the editor's questions belong to the editor while it is open, and to
+// the main window again once it has closed.
+TEST_F(ParameterEditor, ItsBoxesBelongToTheEditorWhileItIsOpen) {
+    writeWholeSet();
+    QWidget mainWindow;
+    mainWindow.show();
+    ui::QtMessageService realBoxes(&mainWindow);
+    ASSERT_TRUE(openForEditing(set, base, messages));
+    auto answerNoToTheNextQuestion = [](QWidget** parent) {
+        QTimer::singleShot(30, [parent] {
+            auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(question, nullptr);
+            *parent = question->parentWidget();
+            question->button(QMessageBox::No)->click();
+        });
+    };
+    QWidget* parent = nullptr;
+    {
+        Ceditpara realEditor(set, base, realBoxes, &mainWindow);
+        realEditor.show();
+        answerNoToTheNextQuestion(&parent);
+        click(control<QPushButton>(&realEditor, 1158)); // Cancel asks first
+        EXPECT_EQ(parent, &realEditor);
+        EXPECT_TRUE(realEditor.isVisible());
+    }
+    answerNoToTheNextQuestion(&parent);
+    EXPECT_FALSE(realBoxes.ask(kDiscardQuestion));
+    EXPECT_EQ(parent, &mainWindow);
 }
 
 TEST_F(ParameterEditor, EditParametersCommandWithNoFiles) {
