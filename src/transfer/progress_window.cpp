@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
@@ -129,20 +128,17 @@ void CComuDlg::onCancel() {
 }
 
 void CComuDlg::reject() {
-    if (!outcome_) {
-        // The close box does not stop a transfer: the window closes once it has ended.
+    // The close box and Escape.
+    if (running_) {
+        // Seen while a pattern block lets events through: the transfer is not stopped, the
+        // window closes once it has ended.
         closeAfterEnd_ = true;
         return;
     }
+    // Before timer 1 has fired the window closes at once and nothing is transferred; after
+    // the end it closes as OK does.
+    timer1_.stop();
     QDialog::reject();
-}
-
-void CComuDlg::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && !outcome_) {
-        event->accept(); // Escape closes the window only once the transfer has ended
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void CComuDlg::setStatusText(const std::string& text) {

@@ -178,31 +178,79 @@ TEST_F(ProgressWindowTest, CancelBeforeTheStartAbortsAndAStaleRequestIsForgotten
     EXPECT_EQ(stopRequest, StopRequest::None);
 }
 
-TEST_F(ProgressWindowTest, TheCloseBoxDuringAPatternClosesOnlyAfterTheEnd) {
+// The close box and Escape do the same: while a pattern runs they do not stop it, and the
+// window closes by itself once the transfer has ended.
+TEST_F(ProgressWindowTest, TheCloseBoxOrEscapeDuringAPatternClosesOnlyAfterTheEnd) {
     sim::SimOptions options;
     options.slowByteDelayUs = 10;
     connectTo(options);
     request.includePatterns = true;
-    CComuDlg window(request, 1, messages);
-    bool closeAsked = false;
-    whileOpen(window, [&] {
-        if (closeAsked || !patternUnderWay(window))
+    for (bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "Escape" : "close box");
+        fs::remove(request.baseName + ".pt0.bmp");
+        CComuDlg window(request, 1, messages);
+        bool closeAsked = false;
+        whileOpen(window, [&] {
+            if (closeAsked) {
+                if (!window.transferEnded())
+                    return false;
+                ADD_FAILURE() << "the window waits for OK although it was closed";
+                window.accept();
+                return true;
+            }
+            if (!patternUnderWay(window))
+                return false;
+            EXPECT_EQ(item(window)->text(), QStringLiteral("Bank No. = 0"));
+            if (escape)
+                QTest::keyClick(&window, Qt::Key_Escape);
+            else
+                EXPECT_FALSE(window.close());
+            EXPECT_TRUE(window.isVisible()); // the transfer goes on
+            EXPECT_TRUE(window.transferRunning());
+            closeAsked = true;
             return false;
-        EXPECT_EQ(item(window)->text(), QStringLiteral("Bank No. = 0"));
-        QTest::keyClick(&window, Qt::Key_Escape); // ignored while the transfer runs
-        EXPECT_TRUE(window.isVisible());
-        EXPECT_FALSE(window.close()); // the close box: the transfer goes on
-        EXPECT_TRUE(window.isVisible());
-        EXPECT_TRUE(window.transferRunning());
-        closeAsked = true;
-        return true;
-    });
-    window.exec(); // returns when the window closed by itself after the end
-    EXPECT_TRUE(closeAsked);
-    EXPECT_EQ(window.outcome(), TransferOutcome::Completed);
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(bar(window)->value(), 512);
-    EXPECT_EQ(fs::file_size(request.baseName + ".pt0.bmp"), 147318u);
+        });
+        window.exec(); // returns when the window closed by itself after the end
+        EXPECT_TRUE(closeAsked);
+        EXPECT_EQ(window.outcome(), TransferOutcome::Completed);
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(bar(window)->value(), 512);
+        EXPECT_EQ(fs::file_size(request.baseName + ".pt0.bmp"), 147318u);
+    }
+}
+
+// Closed while it still waits for its timer: the window goes at once and nothing is read.
+TEST_F(ProgressWindowTest, ClosedBeforeItsTimerTheWindowGoesAndNothingIsTransferred) {
+    connectTo();
+    request.includeParameters = true;
+    for (bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "Escape" : "close box");
+        CComuDlg window(request, 1, messages);
+        QTimer::singleShot(50, &window, [&] {
+            if (escape)
+                QTest::keyClick(&window, Qt::Key_Escape);
+            else
+                EXPECT_TRUE(window.close());
+        });
+        whileOpen(window, [&] {
+            if (!window.transferEnded())
+                return false;
+            ADD_FAILURE() << "the transfer ran although the window was closed before it";
+            window.accept();
+            return true;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        window.exec();
+        EXPECT_LT(clock.elapsed(), 290);
+        EXPECT_FALSE(window.isVisible());
+        QTest::qWait(400); // past the time its timer would have fired
+        EXPECT_FALSE(window.transferEnded());
+        EXPECT_EQ(status(window)->text(), QStringLiteral("Initializing......."));
+        EXPECT_TRUE(sensor->receivedBytes().empty());
+        EXPECT_FALSE(fs::exists(request.baseName + ".pr0.zar4"));
+        EXPECT_EQ(stopRequest, StopRequest::None);
+    }
 }
 
 // The window as the transfer leaves it in the middle of a pattern (bank 3, block 200 of the
