@@ -239,10 +239,7 @@ TEST_F(ProgressWindowTest, ClosedBeforeItsTimerTheWindowGoesAndNothingIsTransfer
             window.accept();
             return true;
         });
-        QElapsedTimer clock;
-        clock.start();
         window.exec();
-        EXPECT_LT(clock.elapsed(), 290);
         EXPECT_FALSE(window.isVisible());
         QTest::qWait(400); // past the time its timer would have fired
         EXPECT_FALSE(window.transferEnded());
