@@ -106,12 +106,7 @@ CRefpatDialog::CRefpatDialog(std::string baseName, std::uint16_t patternMissingM
     runOpeningSteps(patternMissingMask);
 }
 
-CRefpatDialog::~CRefpatDialog() {
-    // The boxes go back to the window under the editor.
-    if (opened_)
-        if (auto* boxes = dynamic_cast<ui::QtMessageService*>(&messages_))
-            boxes->setOwner(parentWidget());
-}
+CRefpatDialog::~CRefpatDialog() = default;
 
 void CRefpatDialog::buildLayout() {
     const QFont font = ui::dialogFont(8);
@@ -260,10 +255,7 @@ void CRefpatDialog::runOpeningSteps(std::uint16_t patternMissingMask) {
     redrawTimer_.start(kRedrawTickMs, this);
     opened_ = true;
     settingUp_ = false;
-    // From here on the editor runs the commands: its questions and errors come up over it,
-    // not over the main window that it hides.
-    if (auto* boxes = dynamic_cast<ui::QtMessageService*>(&messages_))
-        boxes->setOwner(this);
+    boxOwner_.emplace(messages_, this);
 }
 
 QRect CRefpatDialog::imageRect() const {

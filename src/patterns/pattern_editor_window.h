@@ -8,12 +8,14 @@
 #include "patterns/mask_tools.h"
 #include "patterns/pattern_file.h"
 #include "ui/key_rule_dialog.h"
+#include "ui/qt_message_service.h"
 
 #include <QBasicTimer>
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QComboBox;
@@ -127,6 +129,9 @@ private:
     std::string baseName_;
     int& penSize_;
     MessageService& messages_;
+    // Once the editor has opened, its questions and errors come up over it, not over the main
+    // window it hides; the main window gets them back when the editor goes.
+    std::optional<ui::BoxOwnerScope> boxOwner_;
 
     PatternHeader header_{};
     PatternImage image_{};

@@ -22,7 +22,8 @@ constexpr int kProgressMaximum = 512;
 
 CComuDlg::CComuDlg(const TransferRequest& request, int port, MessageService& messages,
                    QWidget* parent)
-    : QDialog(parent), request_(request), port_(port), messages_(messages) {
+    : QDialog(parent), request_(request), port_(port), messages_(messages),
+      boxOwner_(messages, this) {
     // A CANCEL that came too late for the previous transfer never reaches this one.
     stopRequest = StopRequest::None;
 
@@ -70,16 +71,9 @@ CComuDlg::CComuDlg(const TransferRequest& request, int port, MessageService& mes
         QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
-
-    // The transfer's questions and its "Error" box belong to this window while it is open.
-    if (auto* qtMessages = dynamic_cast<ui::QtMessageService*>(&messages_))
-        qtMessages->setOwner(this);
 }
 
-CComuDlg::~CComuDlg() {
-    if (auto* qtMessages = dynamic_cast<ui::QtMessageService*>(&messages_))
-        qtMessages->setOwner(parentWidget());
-}
+CComuDlg::~CComuDlg() = default;
 
 void CComuDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);

@@ -4,6 +4,7 @@
 
 #include "common/message_service.h"
 #include "transfer/transfer.h"
+#include "ui/qt_message_service.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -52,6 +53,8 @@ private:
     TransferRequest request_;
     int port_;
     MessageService& messages_;
+    // The transfer's questions and its "Error" box belong to this window while it is open.
+    ui::BoxOwnerScope boxOwner_;
     QTimer timer1_;
     bool timerStarted_ = false;
     bool running_ = false;
