@@ -4,6 +4,7 @@
 // pixel conversion, file writing, system calls) and as wall time (which also holds the
 // sensor thread and the pseudo-terminal's hand-over). Target: under 100 us of host cost.
 
+#include "bench_transfer_view.h"
 #include "link/port_map.h"
 #include "link/serial_port.h"
 #include "patterns/pattern_file.h"
@@ -31,29 +32,8 @@ double threadCpuSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-class AgreeingMessages : public MessageService {
-public:
-    BoxAnswer show(const std::string& title, const std::string& text, BoxIcon,
-                   BoxButtons buttons) override {
-        if (buttons == BoxButtons::Ok)
-            std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-        return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Yes;
-    }
-};
-
-class CountingView : public TransferView {
-public:
-    void setStatusText(const std::string&) override {}
-    void setItemText(const std::string&) override {}
-    void setProgress(int) override {}
-    void pump() override {}
-    MessageService& messages() override { return messages_; }
-    void wireBytes(int) override { ++exchanges; }
-    long long exchanges = 0;
-
-private:
-    AgreeingMessages messages_;
-};
+using bench::AgreeingMessages;
+using bench::CountingView;
 
 void exchangeCost(benchmark::State& state, Operation operation) {
     char folder[] = "/tmp/zar4-bench-XXXXXX";

@@ -3,6 +3,7 @@
 // paced at 57600 bit/s, as measured time over the ideal line time (every byte on the wire both
 // ways at 10 bits a byte). Target: at most 1.02.
 
+#include "bench_transfer_view.h"
 #include "link/port_map.h"
 #include "link/serial_port.h"
 #include "params/parameter_file.h"
@@ -26,29 +27,8 @@ constexpr int kPort = 9;
 constexpr int kBank = 3;
 constexpr double kBitsPerSecond = 57600.0;
 
-class AgreeingMessages : public MessageService {
-public:
-    BoxAnswer show(const std::string& title, const std::string& text, BoxIcon,
-                   BoxButtons buttons) override {
-        if (buttons == BoxButtons::Ok)
-            std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-        return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Yes;
-    }
-};
-
-class CountingView : public TransferView {
-public:
-    void setStatusText(const std::string&) override {}
-    void setItemText(const std::string&) override {}
-    void setProgress(int) override {}
-    void pump() override {}
-    MessageService& messages() override { return messages_; }
-    void wireBytes(int bytes) override { wire += bytes; }
-    long long wire = 0;
-
-private:
-    AgreeingMessages messages_;
-};
+using bench::AgreeingMessages;
+using bench::CountingView;
 
 void lineEfficiency(benchmark::State& state, Operation operation) {
     char folder[] = "/tmp/zar4-bench-XXXXXX";
