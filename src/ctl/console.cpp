@@ -72,6 +72,8 @@ bool ConsoleMessages::askOperator(const std::string& title, const std::string& t
 BoxAnswer ConsoleMessages::show(const std::string& title, const std::string& text, BoxIcon,
                                 BoxButtons buttons) {
     if (buttons == BoxButtons::Ok) {
+        if (title == "Error")
+            lastError_ = text;
         line_.breakLine();
         line_.stream() << title << ": " << text << "\n";
         line_.stream().flush();

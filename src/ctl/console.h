@@ -47,7 +47,12 @@ public:
     // A Yes/No question put to the operator at the terminal; `fallback` when nobody can answer.
     bool askOperator(const std::string& title, const std::string& text, bool fallback);
 
+    // The text of the last "Error" shown (empty before any), so the exit status can tell a
+    // port-setting error from a failed exchange.
+    const std::string& lastError() const { return lastError_; }
+
 private:
+    std::string lastError_;
     ConsoleLine& line_;
     std::istream& in_;
     bool interactive_;

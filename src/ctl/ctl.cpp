@@ -64,7 +64,7 @@ int runTransferCommand(const CtlOptions& o, int port, CtlEnvironment& env, Conso
     bool open = o.noConnect ? openSensorPort(port, o.baudIndex, messages)
                             : connectSensor(port, o.baudIndex, messages, false);
     if (!open)
-        return kExitFailed;
+        return linkFailureStatus(messages);
 
     TransferRequest request;
     request.operation = write ? Operation::Write : Operation::Read;
@@ -94,6 +94,10 @@ int runTransferCommand(const CtlOptions& o, int port, CtlEnvironment& env, Conso
 }
 
 } // namespace
+
+int linkFailureStatus(const ConsoleMessages& messages) {
+    return messages.lastError() == texts::kBaudRateInvalid ? kExitUsage : kExitFailed;
+}
 
 int resolvePort(const std::string& port, std::string& why) {
     if (port.size() > 3 && std::toupper(static_cast<unsigned char>(port[0])) == 'C' &&
@@ -149,13 +153,13 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
     switch (o.command) {
     case CtlCommand::Connect:
         if (!connectSensor(port, o.baudIndex, messages, false))
-            return kExitFailed;
+            return linkFailureStatus(messages);
         closePort(port);
         env.out << "ZAR4 is stopped in PC communication mode.\n";
         return kExitCompleted;
     case CtlCommand::Run:
         if (!openSensorPort(port, o.baudIndex, messages))
-            return kExitFailed;
+            return linkFailureStatus(messages);
         if (!returnToRun(messages))
             return kExitFailed;
         env.out << "ZAR4 is back in run mode.\n";

@@ -27,6 +27,11 @@ struct CtlEnvironment {
 
 int runCtl(const std::vector<std::string>& args, CtlEnvironment& env);
 
+class ConsoleMessages;
+// The exit status when the link could not be opened or the sensor not stopped: a rate the
+// port refuses is a port-setting error (status 2), anything else a failure (status 1).
+int linkFailureStatus(const ConsoleMessages& messages);
+
 // The port number for a --port value: COM n (1-256) or a device path, which is given a free
 // port slot. -1 (with the reason in `why`) when the value is neither.
 int resolvePort(const std::string& port, std::string& why);

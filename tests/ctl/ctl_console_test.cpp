@@ -73,6 +73,25 @@ TEST(ConsoleMessages, QuestionsFollowTheOptionThenTheTerminalThenTheSafeDefault)
     EXPECT_FALSE(operatorAnswers.ask(texts::kOverwriteFile)); // end of input: nobody agreed
 }
 
+TEST(ConsoleMessages, ARefusedRateIsAPortSettingErrorAndAnythingElseAFailure) {
+    std::ostringstream err;
+    ConsoleLine line(err);
+    std::istringstream none;
+    ConsoleMessages messages(line, none, false, Answer::Ask, Answer::Ask);
+    messages.error(texts::kFailedToOpenPort);
+    EXPECT_EQ(linkFailureStatus(messages), kExitFailed);
+    messages.error(texts::kBaudRateInvalid);
+    EXPECT_EQ(linkFailureStatus(messages), kExitUsage);
+    messages.error("No communication response.");
+    EXPECT_EQ(linkFailureStatus(messages), kExitFailed);
+    messages.notice(texts::kCommonFileNotice); // a notice is no failure of the link
+    EXPECT_EQ(linkFailureStatus(messages), kExitFailed);
+    EXPECT_EQ(
+        err.str(),
+        std::string("Error: ") + texts::kFailedToOpenPort + "\nError: " + texts::kBaudRateInvalid +
+            "\nError: No communication response.\nWarning: " + texts::kCommonFileNotice + "\n");
+}
+
 TEST(ConsoleView, TheBarShowsBytesRateAndTimeLeftAndCtrlCBecomesCancel) {
     EXPECT_EQ(progressLine(54000, 108000, 2.0, "Reading Patterns", "Bank No. = 3"),
               "[##########          ]   54.0/108.0 kB  27.0 kB/s 0:02 left  Reading Patterns, "
