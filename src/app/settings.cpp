@@ -167,7 +167,7 @@ LoaderSettings loadSettings() {
 
 bool saveSettingsTo(const std::string& path, const LoaderSettings& settings,
                     MessageService& messages) {
-    if (writeFileSafely(path, formatSettings(settings)))
+    if (writeFileSafelyOrInPlace(path, formatSettings(settings)))
         return true;
     messages.error("Failed to write a setup file.");
     return false;

@@ -26,16 +26,32 @@ std::string fileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A target that is a symbolic link (one settings or data file shared by several
+// installations) is written where the link points: renaming over the link itself would
+// replace it with a plain file and leave the shared file as it was.
+std::string resolvedTarget(const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char* real = realpath(path.c_str(), nullptr);
+    if (real == nullptr)
+        return path; // a link to nothing: the new file takes the link's place
+    std::string resolved(real);
+    std::free(real);
+    return resolved;
+}
+
 } // namespace
 
 SafeFileWriter::~SafeFileWriter() {
     abandon();
 }
 
-bool SafeFileWriter::open(const std::string& path) {
+bool SafeFileWriter::open(const std::string& requested) {
     abandon();
-    if (path.empty())
+    if (requested.empty())
         return false;
+    const std::string path = resolvedTarget(requested);
     // The temporary name stays short enough for the folder even when the target's own name
     // is near the file system's limit.
     std::string name = fileNameOf(path);
@@ -116,6 +132,40 @@ bool writeFileSafely(const std::string& path, std::string_view data) {
     if (!writer.write(data.data(), data.size()))
         return false;
     return writer.commit();
+}
+
+bool writeFileSafelyOrInPlace(const std::string& path, std::string_view data) {
+    if (writeFileSafely(path, data))
+        return true;
+    // Only a folder that refuses new files while the file itself may be written is worth a
+    // second try; any other failure (a full disk, a missing folder) would fail again, and
+    // truncating first would then lose what the file held.
+    const std::string target = resolvedTarget(path);
+    struct stat st {};
+    if (stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (access(folderOf(target).c_str(), W_OK) == 0 || access(target.c_str(), W_OK) != 0)
+        return false;
+    int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const char* p = data.data();
+    std::size_t left = data.size();
+    bool ok = true;
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    ok = ok && fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    return ok;
 }
 
 bool fileIsReadable(const std::string& path) {

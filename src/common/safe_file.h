@@ -11,13 +11,20 @@
 namespace zar4 {
 
 // Writes `data` as the whole content of `path`. Returns false (and leaves any previous file
-// untouched, and no temporary file behind) when any step fails.
+// untouched, and no temporary file behind) when any step fails. A target that is a symbolic
+// link is written where the link points, and the link stays.
 bool writeFileSafely(const std::string& path, std::string_view data);
 
-// The same, for a file written piece by piece (a pattern arriving block by block).
-// open() creates the temporary file; write() appends; commit() flushes, closes and renames it
-// over the target. Destroying or abandon()ing an uncommitted writer removes the temporary
-// file and leaves the target as it was.
+// For the settings beside an installed program, whose folder the operator may not write into
+// while the file itself is theirs to change: written safely wherever the folder allows it;
+// otherwise the file is rewritten in place, as an ordinary save would. Any other failure
+// leaves the file as it was. Returns false when the new content is not all on disk.
+bool writeFileSafelyOrInPlace(const std::string& path, std::string_view data);
+
+// The same as writeFileSafely, for a file written piece by piece (a pattern arriving block by
+// block). open() creates the temporary file; write() appends; commit() flushes, closes and renames
+// it over the target. Destroying or abandon()ing an uncommitted writer removes the temporary file
+// and leaves the target as it was.
 class SafeFileWriter {
 public:
     SafeFileWriter() = default;

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace zar4 {
@@ -124,6 +125,59 @@ TEST_F(SafeFileTest, KeepsThePermissionsOfTheFileItReplaces) {
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// Several installations may share one settings file through links: the shared file gets the
+// new bytes and every link stays a link.
+TEST_F(SafeFileTest, ALinkedTargetIsWrittenWhereTheLinkPoints) {
+    ASSERT_EQ(mkdir((dir_ + "/shared").c_str(), 0700), 0);
+    const std::string real = dir_ + "/shared/zar4loader.ini";
+    const std::string link = dir_ + "/zar4loader.ini";
+    ASSERT_TRUE(writeFileSafely(real, "old"));
+    ASSERT_EQ(symlink("shared/zar4loader.ini", link.c_str()), 0);
+
+    ASSERT_TRUE(writeFileSafely(link, "new"));
+    EXPECT_EQ(read(real), "new");
+    struct stat st {};
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(entries().size(), 2u) << "no temporary file beside the link";
+
+    // A link to nothing is replaced by the file, as a plain save would create it.
+    const std::string dangling = dir_ + "/gone.ini";
+    ASSERT_EQ(symlink("shared/none.ini", dangling.c_str()), 0);
+    ASSERT_TRUE(writeFileSafely(dangling, "made"));
+    EXPECT_EQ(read(dangling), "made");
+}
+
+// The settings beside an installed program: the folder belongs to the administrator, the
+// file to the operator. Run as an ordinary user (root may write anywhere).
+TEST_F(SafeFileTest, AFileInAFolderThatRefusesNewFilesIsRewrittenInPlace) {
+    const std::string path = dir_ + "/zar4loader.ini";
+    ASSERT_TRUE(writeFileSafely(path, "old settings"));
+    ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+    ASSERT_EQ(chmod(dir_.c_str(), 0555), 0);
+
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(10);
+        if (writeFileSafely(path, "lost"))
+            _exit(11); // the folder refuses the temporary file
+        if (!writeFileSafelyOrInPlace(path, "new"))
+            _exit(12);
+        // A file the operator may not write is still refused, and left alone.
+        if (writeFileSafelyOrInPlace(dir_ + "/missing.ini", "x"))
+            _exit(13);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(read(path), "new");
+    EXPECT_EQ(entries().size(), 1u);
 }
 
 TEST_F(SafeFileTest, ReadableTest) {
