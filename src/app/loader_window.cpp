@@ -45,7 +45,9 @@ std::optional<std::string> systemFileOpenDialog(const std::vector<FileFilter>& f
                            QStringLiteral(")");
     }
     QFileDialog dialog(nullptr);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    // A name typed for a file that is not there yet is taken too: the field only names the
+    // base of the data files, and a new backup has none yet.
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);

@@ -413,6 +413,27 @@ TEST_F(LoaderWindowTest, TheFileDialogOffersTheFourFiltersAndReturnsTheChosenFil
 
     answer(false);
     EXPECT_EQ(systemFileOpenDialog(dataFileFilters()), std::nullopt);
+
+    // A new backup: the operator types the name of a file that is not there yet and presses
+    // Enter; the dialog takes it, since only its base name matters.
+    const std::string typed = folder / "line2.pr0.zar4";
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->setDirectory(QString::fromStdString(folder.string()));
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setFocus();
+        QTest::keyClicks(name, QStringLiteral("line2.pr0.zar4"));
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    // Should the dialog refuse the name (and say so in a box of its own), everything still
+    // open is closed here, so the test fails instead of waiting for an operator.
+    QTimer::singleShot(3000, [] {
+        while (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            open->reject();
+    });
+    EXPECT_EQ(systemFileOpenDialog(dataFileFilters()), typed);
 }
 
 TEST_F(LoaderWindowTest, EditorButtonsHandTheFieldAndThePenSizeToTheEditors) {
