@@ -114,6 +114,7 @@ private:
     bool exchangeWithProgress(Command code, int progressBetween);
     bool queryParameterBlock(int item);
     bool mayCreate(const std::string& name);
+    bool ask(const std::string& question);
 
     void readParameters();
     void readItem(int item);
@@ -162,13 +163,21 @@ bool Transfer::queryParameterBlock(int item) {
     return true;
 }
 
+// A question box takes the window's waiting messages while it is open. A CANCEL clicked
+// before the box appeared must not be lost behind it, so those messages are taken first; the
+// stop is then seen at the next stop point, after the answer.
+bool Transfer::ask(const std::string& question) {
+    view_.pump();
+    return view_.messages().ask(question);
+}
+
 // Before a data file is created: ask once per transfer when one of that name is there. The
 // new file replaces the old one by a rename, so a file that is there but cannot be read is
 // asked about too.
 bool Transfer::mayCreate(const std::string& name) {
     if (overwriteAgreed_ || !(fileIsReadable(name) || pathExists(name)))
         return true;
-    if (view_.messages().ask(texts::kOverwriteFile)) {
+    if (ask(texts::kOverwriteFile)) {
         overwriteAgreed_ = true;
         return true;
     }
@@ -375,7 +384,7 @@ void Transfer::writeItem(int item) {
         std::string question = common
                                    ? std::string(texts::kCommonFileMissing)
                                    : missingBankFileQuestion(item, texts::kParametersFileMissing);
-        if (view_.messages().ask(question))
+        if (ask(question))
             fail(texts::kTransferAborted);
         return;
     }
@@ -426,7 +435,7 @@ void Transfer::writePattern(int bank) {
     view_.setProgress(0);
     std::vector<std::uint8_t> file;
     if (!readPatternFile(patternFileName(request_.baseName, bank), file)) {
-        if (view_.messages().ask(missingBankFileQuestion(bank, texts::kPatternsFileMissing)))
+        if (ask(missingBankFileQuestion(bank, texts::kPatternsFileMissing)))
             fail(texts::kTransferAborted);
         return;
     }

@@ -125,8 +125,9 @@ TEST_F(ReadTransfer, APatternFileIsAskedAboutLikeAParameterFile) {
 TEST_F(ReadTransfer, CancelDuringAPatternStopsAfterTheBlockAndKeepsTheOldFile) {
     writeFile(patternFile(0), "previous backup");
     view.boxes.expectQuestion(kOverwriteFile, true);
+    // The overwrite question takes the window's messages once; then one pump per block.
     view.onPump = [](int n) {
-        if (n == 50)
+        if (n == 1 + 50)
             stopRequest = StopRequest::Cancelled;
     };
     EXPECT_EQ(run(Operation::Read, 0, 1, true, true), TransferOutcome::Cancelled);

@@ -34,8 +34,11 @@ namespace zar4::test {
 using Bytes = std::vector<std::uint8_t>;
 
 inline Bytes frame(std::uint8_t code, const Bytes& payload = {}) {
-    Bytes f{code};
-    f.insert(f.end(), payload.begin(), payload.end());
+    Bytes f;
+    f.reserve(payload.size() + 2);
+    f.push_back(code);
+    for (auto b : payload)
+        f.push_back(b);
     unsigned sum = 0;
     for (auto b : f)
         sum += b;

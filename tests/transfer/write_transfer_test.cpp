@@ -161,6 +161,18 @@ TEST_F(WriteTransfer, AMissingBankFileIsSkippedOnNoAndAbortsOnYes) {
     EXPECT_EQ(wire(), getParameterBlock(3));
 }
 
+// CANCEL clicked while the parameters were being sent waits in the window's queue; the
+// question box takes it, so after the answer no further item is started.
+TEST_F(WriteTransfer, ACancelWaitingBehindTheMissingFileQuestionStopsTheNextItem) {
+    writeBankFile(4, bankWords(4));
+    view.onPump = [](int) { stopRequest = StopRequest::Cancelled; };
+    view.boxes.expectQuestion("Bank number3 " + std::string(kParametersFileMissing), false);
+    EXPECT_EQ(run(Operation::Write, 3, 4, true, true), TransferOutcome::Cancelled);
+    EXPECT_EQ(view.pumps, 1);
+    EXPECT_EQ(wire(), getParameterBlock(3));
+    EXPECT_EQ(view.status.back(), kAborted);
+}
+
 TEST_F(WriteTransfer, AMissingCommonFileIsANoticeAndTheRestIsStillWritten) {
     writeBankFile(0, bankWords(0));
     writeFile(patternFile(0), stripedPattern(0));
