@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <istream>
+#include <optional>
 #include <ostream>
 
 namespace zar4::ctl {
@@ -35,14 +36,20 @@ bool endsWith(const std::string& text, const std::string& end) {
            text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-bool isYes(std::string word) {
+// The operator's word: Yes, No, or nothing usable (an empty line, anything else), which
+// takes the question's safe default.
+std::optional<bool> typedAnswer(std::string word) {
     for (auto& c : word)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     auto first = word.find_first_not_of(" \t\r");
     if (first == std::string::npos)
-        return false;
+        return std::nullopt;
     word = word.substr(first, word.find_last_not_of(" \t\r") - first + 1);
-    return word == "y" || word == "yes";
+    if (word == "y" || word == "yes")
+        return true;
+    if (word == "n" || word == "no")
+        return false;
+    return std::nullopt;
 }
 
 } // namespace
@@ -57,16 +64,24 @@ bool ConsoleMessages::askOperator(const std::string& title, const std::string& t
         err.flush();
         return fallback;
     }
-    err << title << ": " << text << " [y/N] ";
+    // The capital letter shows what an empty answer chooses.
+    err << title << ": " << text << (fallback ? " [Y/n] " : " [y/N] ");
     err.flush();
     std::string answer;
     if (!std::getline(in_, answer)) {
-        // End of input or Ctrl-C at the question: nobody agreed.
         err << "\n";
         in_.clear();
-        return false;
+        if (interruptRequested) {
+            // Ctrl-C at the question is CANCEL, seen before the next item starts; nobody
+            // agreed to anything.
+            interruptRequested = 0;
+            if (stopRequest == StopRequest::None)
+                stopRequest = StopRequest::Cancelled;
+            return false;
+        }
+        return fallback; // end of input: nobody is there to answer
     }
-    return isYes(answer);
+    return typedAnswer(answer).value_or(fallback);
 }
 
 BoxAnswer ConsoleMessages::show(const std::string& title, const std::string& text, BoxIcon,
@@ -166,8 +181,10 @@ std::string progressLine(std::int64_t bytes, std::int64_t planned, double second
     constexpr int kBarWidth = 20;
     std::int64_t total = std::max<std::int64_t>(planned, bytes);
     int filled = total > 0 ? static_cast<int>(bytes * kBarWidth / total) : 0;
-    std::string bar = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                      std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') + "]";
+    std::string text = "[";
+    text.append(static_cast<std::size_t>(filled), '#');
+    text.append(static_cast<std::size_t>(kBarWidth - filled), ' ');
+    text += ']';
     char figures[96];
     double rate = seconds > 0.05 ? static_cast<double>(bytes) / seconds : 0.0;
     if (rate > 0.0) {
@@ -179,11 +196,15 @@ std::string progressLine(std::int64_t bytes, std::int64_t planned, double second
         std::snprintf(figures, sizeof figures, " %6.1f/%.1f kB",
                       static_cast<double>(bytes) / 1000.0, static_cast<double>(total) / 1000.0);
     }
-    std::string text = bar + figures;
-    if (!status.empty())
-        text += "  " + status;
-    if (!item.empty())
-        text += ", " + item;
+    text += figures;
+    if (!status.empty()) {
+        text += "  ";
+        text += status;
+    }
+    if (!item.empty()) {
+        text += ", ";
+        text += item;
+    }
     return text;
 }
 

@@ -53,8 +53,10 @@ int runTransferCommand(const CtlOptions& o, int port, CtlEnvironment& env, Conso
                                   texts::kAgreeToOverwriteSensor, false)) {
             // Ctrl-C at the question stops the program; any other answer but Yes leaves the
             // write without the agreement it needs, as a missing --yes does.
-            if (interruptRequested)
+            if (stopRequest == StopRequest::Cancelled) {
+                stopRequest = StopRequest::None;
                 return kExitStopped;
+            }
             env.err << "zar4ctl: the sensor's settings are not overwritten without a Yes (or "
                        "--yes)\n";
             return kExitUsage;

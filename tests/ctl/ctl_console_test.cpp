@@ -64,13 +64,31 @@ TEST(ConsoleMessages, QuestionsFollowTheOptionThenTheTerminalThenTheSafeDefault)
     EXPECT_FALSE(unattended.ask(texts::kOverwriteFile));
     EXPECT_TRUE(unattended.ask(texts::kCommonFileMissing));
 
-    std::istringstream typed("y\n  YES \nno\n\n");
+    // At a terminal: the typed word, and the same safe default for an empty line, a word
+    // that is neither yes nor no, and the end of input.
+    std::istringstream typed("y\n  YES \nno\n\nmaybe\n\n");
     ConsoleMessages operatorAnswers(line, typed, true, Answer::Ask, Answer::Ask);
     EXPECT_TRUE(operatorAnswers.ask(texts::kOverwriteFile));
     EXPECT_TRUE(operatorAnswers.ask(missing));
     EXPECT_FALSE(operatorAnswers.ask(missing));
     EXPECT_FALSE(operatorAnswers.ask(texts::kOverwriteFile));
-    EXPECT_FALSE(operatorAnswers.ask(texts::kOverwriteFile)); // end of input: nobody agreed
+    EXPECT_TRUE(operatorAnswers.ask(missing));
+    EXPECT_TRUE(operatorAnswers.ask(missing));
+    EXPECT_TRUE(operatorAnswers.ask(missing));                // end of input
+    EXPECT_FALSE(operatorAnswers.ask(texts::kOverwriteFile)); // end of input
+    EXPECT_NE(err.str().find(missing + " [Y/n] "), std::string::npos);
+    EXPECT_NE(err.str().find(std::string(texts::kOverwriteFile) + " [y/N] "), std::string::npos);
+    EXPECT_EQ(stopRequest, StopRequest::None);
+
+    // Ctrl-C at a question is CANCEL at once, so the transfer starts no further item.
+    std::istringstream interrupted;
+    interrupted.setstate(std::ios::failbit);
+    ConsoleMessages cancelling(line, interrupted, true, Answer::Ask, Answer::Ask);
+    interruptRequested = 1;
+    EXPECT_FALSE(cancelling.ask(missing));
+    EXPECT_EQ(stopRequest, StopRequest::Cancelled);
+    EXPECT_EQ(interruptRequested, 0);
+    stopRequest = StopRequest::None;
 }
 
 TEST(ConsoleMessages, ARefusedRateIsAPortSettingErrorAndAnythingElseAFailure) {
