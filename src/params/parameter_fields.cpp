@@ -1,5 +1,7 @@
 #include "params/parameter_fields.h"
 
+#include "params/parameter_file.h"
+
 namespace zar4 {
 
 namespace {
@@ -208,8 +210,10 @@ std::string clearAuto(BankRecord& record, BankField field, std::string_view fiel
         setFieldValue(record.words.data(), info, start);
         return std::to_string(start);
     }
-    // The level the disabled field was showing becomes the manual value.
-    const std::int32_t value = typedNumber(fieldText, info.maxValue);
+    // The level the disabled field was showing becomes the manual value. It is read without
+    // the field's range: a click always finds the automatic level there, and Enter on a clear
+    // box stores what was typed, whole, as the word.
+    const std::int32_t value = parseValueLine(fieldText);
     record.words[static_cast<std::size_t>(info.word)] = value;
     return std::to_string(value);
 }

@@ -602,6 +602,19 @@ TEST_F(ParameterEditor, KeysCancelAndTheCloseBox) {
     EXPECT_EQ(shutter->text(), "70");
     EXPECT_EQ(set.bank[0].words[15], 70);
 
+    // Enter on the clear BKGDLVL box stores what was typed as the whole word, beyond the
+    // field's range too.
+    QCheckBox* levelBox = box(1241);
+    if (levelBox->isChecked())
+        click(levelBox);
+    ASSERT_FALSE(levelBox->isChecked());
+    typeInto(number(1165), "20000");
+    levelBox->setFocus();
+    QTest::keyClick(levelBox, Qt::Key_Return);
+    EXPECT_FALSE(levelBox->isChecked());
+    EXPECT_EQ(number(1165)->text(), "20000");
+    EXPECT_EQ(set.bank[0].words[5], 20000);
+
     // Enter on Cancel asks; No leaves everything as it was.
     QPushButton* cancel = button(1158);
     cancel->setFocus();
