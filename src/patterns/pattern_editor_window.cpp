@@ -267,9 +267,11 @@ ImageFrame CRefpatDialog::frame() const {
     return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
+// Built as the program builds every bank question: "Bank number", the number with one blank
+// after it and no blank before it, then the sentence.
 std::string CRefpatDialog::saveQuestion(int bank) {
-    return "Bank number " + std::to_string(bank) +
-           " has been edited. Do you want to save the pattern before leaving it?";
+    return "Bank number" + std::to_string(bank) +
+           " The pattern has been edited. Do you want to save it before leaving this bank?";
 }
 
 // ---------------------------------------------------------------------------------------------

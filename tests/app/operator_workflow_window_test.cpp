@@ -415,8 +415,8 @@ TEST_F(OperatorWorkflow, PatternsMaskedErasedSavedWrittenAndReadBack) {
         EXPECT_TRUE(e.image().raster == afterRectangle.raster) << "Undo left the stroke";
         stroke(e, 40, 190, 120, 190);
 
-        messages.expectQuestion("Bank number 2 has been edited. Do you want to save the pattern "
-                                "before leaving it?",
+        messages.expectQuestion("Bank number2 The pattern has been edited. Do you want to save "
+                                "it before leaving this bank?",
                                 true);
         choose(control<QComboBox>(&e, CRefpatDialog::IdBankList), 3);
         EXPECT_EQ(e.currentBank(), 3);

@@ -482,7 +482,7 @@ TEST_F(PatternEditorWindow, BankSwitchAsksAboutTheBankBeingLeftAndKeepsItWhenThe
     choose(*e, Editor::IdBankList, 6);
     EXPECT_EQ(fileImage(5).raster, gradient(5).raster);
     EXPECT_EQ(e->image().raster, gradient(6).raster);
-    EXPECT_EQ(Editor::saveQuestion(5).rfind("Bank number 5 ", 0), 0u);
+    EXPECT_EQ(Editor::saveQuestion(5).rfind("Bank number5 ", 0), 0u);
 
     // Yes, to a bank without a file: bank 6 is written first, then the error; bank 6 stays
     // shown and counts as saved.
