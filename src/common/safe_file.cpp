@@ -26,6 +26,20 @@ std::string fileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool writeAll(int fd, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 // A target that is a symbolic link (one settings or data file shared by several
 // installations) is written where the link points: renaming over the link itself would
 // replace it with a plain file and leave the shared file as it was.
@@ -81,19 +95,8 @@ bool SafeFileWriter::open(const std::string& requested) {
 bool SafeFileWriter::write(const void* data, std::size_t size) {
     if (fd_ < 0 || !good_)
         return false;
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::write(fd_, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            good_ = false;
-            return false;
-        }
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    good_ = writeAll(fd_, data, size);
+    return good_;
 }
 
 bool SafeFileWriter::commit() {
@@ -149,21 +152,7 @@ bool writeFileSafelyOrInPlace(const std::string& path, std::string_view data) {
     int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const char* p = data.data();
-    std::size_t left = data.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    ok = ok && fsync(fd) == 0;
+    bool ok = writeAll(fd, data.data(), data.size()) && fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     return ok;
 }
