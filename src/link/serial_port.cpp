@@ -5,6 +5,7 @@
 #include "link/serial_port.h"
 
 #include "link/line_settings.h"
+#include "link/port_access.h"
 #include "link/port_map.h"
 
 #include <algorithm>
@@ -42,6 +43,14 @@ struct PortSlot {
 // The ports by number: slot n - 1 is COM n.
 using PortTable = std::array<PortSlot, kPortCount>;
 PortTable portTable;
+std::string openFailure;
+
+// Records why `device` could not be opened (errno as the failing call left it) and gives the
+// failure result.
+int openFailed(const std::string& device, int systemError) {
+    openFailure = portOpenFailureReason(device, systemError);
+    return 3;
+}
 
 PortSlot* usableSlot(int port) {
     if (port < 1 || port > kPortCount) {
@@ -160,27 +169,31 @@ int openPort(int port, int /*receiveQueue*/, int /*sendQueue*/) {
     if (slot.isOpen) {
         return 2;
     }
+    openFailure.clear();
     const std::string device = devicePathForPort(port);
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return 3;
+        return openFailed(device, errno);
     }
     // The lock keeps out every other opener that locks too (another loader), also as root,
     // who is not kept out by TIOCEXCL.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(fd);
-        return 3;
+        return openFailed(device, error);
     }
     // TIOCEXCL fails on anything that is not a terminal: a port map entry that names a plain
     // file is no serial port.
     if (::ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
         (void)::flock(fd, LOCK_UN);
         ::close(fd);
-        return 3;
+        return openFailed(device, error);
     }
     if (!makeRaw(fd)) {
+        const int error = errno;
         releaseDevice(fd);
-        return 3;
+        return openFailed(device, error);
     }
     askForLowLatency(fd);
 
@@ -412,6 +425,10 @@ int closePort(int port) {
     slot->isOpen = false;
     dropReceived(*slot);
     return releaseDevice(fd) == 0 ? 0 : 2;
+}
+
+std::string lastOpenFailure() {
+    return openFailure;
 }
 
 bool portIsOpen(int port) {

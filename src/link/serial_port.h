@@ -31,4 +31,9 @@ int closePort(int port);
 
 bool portIsOpen(int port);
 
+// Why the last openPort that returned 3 failed, as "<device>: <reason>" (see port_access.h);
+// empty when the last open did not fail that way. Shown on the line after "Failed to open
+// COM port.".
+std::string lastOpenFailure();
+
 } // namespace zar4
