@@ -7,11 +7,12 @@ set(ZAR4_TESTS_DIR ${PROJECT_SOURCE_DIR}/tests)
 
 # Each system service has one implementation file per system beside its header
 # (serial_port_posix.cpp, serial_port_win32.cpp): keep the one of the system being built for.
+# Tests that only one system can run end the same way (line_settings_posix_test.cpp).
 function(zar4_filter_platform list_var)
     if(WIN32)
-        list(FILTER ${list_var} EXCLUDE REGEX "_posix\\.cpp$")
+        list(FILTER ${list_var} EXCLUDE REGEX "_posix(_test)?\\.cpp$")
     else()
-        list(FILTER ${list_var} EXCLUDE REGEX "_win32\\.cpp$")
+        list(FILTER ${list_var} EXCLUDE REGEX "_win32(_test)?\\.cpp$")
     endif()
     set(${list_var} ${${list_var}} PARENT_SCOPE)
 endfunction()

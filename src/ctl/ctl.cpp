@@ -2,6 +2,7 @@
 
 #include "ctl/console.h"
 #include "ctl/ctl_options.h"
+#include "link/port_access.h"
 #include "link/port_map.h"
 #include "link/serial_port.h"
 #include "params/parameter_file.h"
@@ -115,13 +116,13 @@ int resolvePort(const std::string& port, std::string& why) {
         why = "'" + port + "' is not a port: COM names run from COM1 to COM256";
         return -1;
     }
-    if (port.find('/') == std::string::npos) {
+    if (port.find_first_of("/\\") == std::string::npos) {
         why = "'" + port + "' is neither a COM name (COM1-COM256) nor a device path";
         return -1;
     }
     // A device path takes the highest slot that the port map leaves at its default.
     for (int n = kPortCount; n >= 1; --n) {
-        if (portIsOpen(n) || devicePathForPort(n) != "/dev/ttyS" + std::to_string(n - 1))
+        if (portIsOpen(n) || devicePathForPort(n) != defaultDeviceForPort(n))
             continue;
         setPortDevice(n, port);
         return n;

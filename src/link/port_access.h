@@ -7,6 +7,10 @@
 
 namespace zar4 {
 
+// The device behind "COM n" when the port map names none: /dev/ttyS{n-1} on Linux, \\.\COMn
+// on Windows (the form that reaches COM10 and above too).
+std::string defaultDeviceForPort(int port);
+
 // A process that holds a device open, as the system shows it.
 struct PortHolder {
     int pid = 0;
@@ -14,12 +18,13 @@ struct PortHolder {
 };
 
 // The first other process found holding `device` open (through /proc on Linux), if the
-// system lets this user see it.
+// system lets this user see it (Windows shows no one who holds a port).
 std::optional<PortHolder> findPortHolder(const std::string& device);
 
 // Whether this user can open `device` now: "ok", "no such device",
 // "permission denied (group dialout)" (the device's group, when that group would grant it),
-// "permission denied", or "in use by process 4242 (minicom)". Opens nothing for longer than
+// "permission denied", or "in use by process 4242 (minicom)"; on Windows "ok",
+// "no such device" or "in use by another program". Opens nothing for longer than
 // the check itself.
 std::string portAccessState(const std::string& device);
 

@@ -55,6 +55,10 @@ std::string processName(const std::string& pid) {
 
 } // namespace
 
+std::string defaultDeviceForPort(int port) {
+    return "/dev/ttyS" + std::to_string(port - 1);
+}
+
 std::optional<PortHolder> findPortHolder(const std::string& device) {
     struct stat wanted {};
     if (::stat(device.c_str(), &wanted) != 0) {

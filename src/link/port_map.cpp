@@ -1,5 +1,7 @@
 #include "link/port_map.h"
 
+#include "link/port_access.h"
+
 #include <cerrno>
 #include <fstream>
 #include <sstream>
@@ -60,7 +62,7 @@ std::string devicePathForPort(int port) {
     if (it != map.end()) {
         return it->second;
     }
-    return "/dev/ttyS" + std::to_string(port - 1);
+    return defaultDeviceForPort(port);
 }
 
 std::map<int, std::string> parsePortMap(const std::string& text) {

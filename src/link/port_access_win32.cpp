@@ -1,0 +1,90 @@
+// Who may open a serial device, as Windows shows it: a port is opened without sharing, so a
+// port that another program holds refuses the open with ERROR_ACCESS_DENIED. Windows does not
+// tell an ordinary user which program that is.
+
+#include "link/port_access.h"
+
+#include <windows.h>
+
+namespace zar4 {
+
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(utf8.size());
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), n);
+    return out;
+}
+
+// The system's own words for an error, in lower case first and without the closing full stop,
+// to follow "<device>: ".
+std::string systemText(DWORD error) {
+    char* text = nullptr;
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = n > 0 && text != nullptr ? std::string(text, n) : std::string();
+    if (text != nullptr) {
+        ::LocalFree(text);
+    }
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                               reason.back() == ' ' || reason.back() == '.')) {
+        reason.pop_back();
+    }
+    if (reason.empty()) {
+        return "system error " + std::to_string(error);
+    }
+    if (reason[0] >= 'A' && reason[0] <= 'Z') {
+        reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
+    }
+    return reason;
+}
+
+std::string reasonFor(DWORD error) {
+    switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return "in use by another program";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_UNIT:
+    case ERROR_DEV_NOT_EXIST:
+        return "no such device";
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED:
+        return "not a serial port";
+    default:
+        return systemText(error);
+    }
+}
+
+} // namespace
+
+std::string defaultDeviceForPort(int port) {
+    return "\\\\.\\COM" + std::to_string(port);
+}
+
+std::optional<PortHolder> findPortHolder(const std::string& /*device*/) {
+    return std::nullopt;
+}
+
+std::string portAccessState(const std::string& device) {
+    const HANDLE handle = ::CreateFileW(wide(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return reasonFor(::GetLastError());
+    }
+    ::CloseHandle(handle);
+    return "ok";
+}
+
+std::string portOpenFailureReason(const std::string& device, int systemError) {
+    return device + ": " + reasonFor(static_cast<DWORD>(systemError));
+}
+
+} // namespace zar4
