@@ -1,0 +1,59 @@
+# The Windows build (cross-compiled with cmake/mingw-w64.cmake, tested under wine).
+#
+# Programs without Qt are linked statically, so that zar4ctl.exe and the core tests are single
+# files. The windows use the Qt of ZAR4_WINDOWS_QT (a Qt 6 built for mingw-w64, see
+# scripts/build-qt-windows); its DLLs, the offscreen and windows platform plugins and the
+# compiler's runtime DLLs are copied beside the programs so that they start from the build
+# folder. Without that Qt, everything but the windows is built and tested.
+
+set(ZAR4_WINDOWS_QT "" CACHE PATH "Qt 6 for mingw-w64 (a prefix with lib/cmake/Qt6)")
+
+if(ZAR4_WITH_QT)
+    if(ZAR4_WINDOWS_QT AND EXISTS "${ZAR4_WINDOWS_QT}/lib/cmake/Qt6/Qt6Config.cmake")
+        get_filename_component(ZAR4_WINDOWS_QT "${ZAR4_WINDOWS_QT}" ABSOLUTE)
+        list(APPEND CMAKE_PREFIX_PATH "${ZAR4_WINDOWS_QT}")
+        list(APPEND CMAKE_FIND_ROOT_PATH "${ZAR4_WINDOWS_QT}")
+        # moc, uic and rcc run on this machine: the host's own Qt of the same version.
+        set(QT_HOST_PATH /usr CACHE PATH "")
+        set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "")
+    else()
+        message(WARNING "No Qt for Windows at '${ZAR4_WINDOWS_QT}' (ZAR4_WINDOWS_QT): building "
+                        "and testing everything but the windows (no zar4loader.exe)")
+        set(ZAR4_WITH_QT OFF)
+    endif()
+endif()
+
+# The compiler's runtime, for the programs that take Qt's DLLs and so cannot be static.
+set(ZAR4_MINGW_RUNTIME
+    /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libstdc++-6.dll
+    /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libgcc_s_seh-1.dll
+    /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll)
+
+# zar4_windows_link(<target>): a single static .exe when the target has no Qt.
+function(zar4_windows_link target)
+    get_target_property(libs ${target} LINK_LIBRARIES)
+    set(uses_qt OFF)
+    foreach(lib IN LISTS libs)
+        if(lib MATCHES "Qt6::|_windows$|zar4_ui$|zar4_qttestsupport$")
+            set(uses_qt ON)
+        endif()
+    endforeach()
+    if(NOT uses_qt)
+        target_link_options(${target} PRIVATE -static)
+    endif()
+endfunction()
+
+# Copies Qt's DLLs, the platform plugins and the runtime DLLs into `dir`.
+function(zar4_windows_deploy_qt dir)
+    if(NOT ZAR4_WITH_QT)
+        return()
+    endif()
+    set(files)
+    foreach(m Core Gui Widgets Test)
+        list(APPEND files "${ZAR4_WINDOWS_QT}/bin/Qt6${m}.dll")
+    endforeach()
+    file(COPY ${files} ${ZAR4_MINGW_RUNTIME} DESTINATION "${dir}")
+    file(COPY "${ZAR4_WINDOWS_QT}/plugins/platforms/qoffscreen.dll"
+              "${ZAR4_WINDOWS_QT}/plugins/platforms/qwindows.dll"
+         DESTINATION "${dir}/platforms")
+endfunction()
