@@ -43,11 +43,24 @@ function(zar4_windows_link target)
     endif()
 endfunction()
 
-# Copies Qt's DLLs, the platform plugins and the runtime DLLs into `dir`.
+# Copies Qt's DLLs, the platform plugins and the runtime DLLs into `dir`. The offscreen
+# platform on Windows finds fonts only in its own folder (<prefix>/lib/fonts, the prefix made
+# the program's folder by qt.conf): Liberation Sans goes there, the face that Arial resolves to
+# in the Linux tests (from fonts-liberation).
+set(ZAR4_WINDOWS_FONTS /usr/share/fonts/truetype/liberation CACHE PATH
+    "Folder with LiberationSans-*.ttf for the window tests on the offscreen platform")
 function(zar4_windows_deploy_qt dir)
     if(NOT ZAR4_WITH_QT)
         return()
     endif()
+    file(GLOB fonts ${ZAR4_WINDOWS_FONTS}/LiberationSans-*.ttf)
+    if(fonts)
+        file(COPY ${fonts} DESTINATION "${dir}/lib/fonts")
+    else()
+        message(WARNING "No Liberation Sans in ${ZAR4_WINDOWS_FONTS}: the offscreen window tests "
+                        "will find no fonts")
+    endif()
+    file(WRITE "${dir}/qt.conf" "[Paths]\nPrefix = .\n")
     set(files)
     foreach(m Core Gui Widgets Test)
         list(APPEND files "${ZAR4_WINDOWS_QT}/bin/Qt6${m}.dll")
