@@ -1,15 +1,15 @@
-// COM names to devices: the default /dev/ttyS{n-1}, the map file beside the program, and its
-// name.
+// COM names to devices: the default /dev/ttyS{n-1} (\\.\COMn on Windows), the map file
+// beside the program, and its name.
 
 #include "link/port_map.h"
 
+#include "link/port_access.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <random>
 
 namespace zar4::test {
 namespace {
@@ -17,15 +17,15 @@ namespace {
 class PortMapTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char dir[] = "/tmp/zar4-portmap-XXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        folder = dir;
+        const auto dir = std::filesystem::temp_directory_path() /
+                         ("zar4-portmap-" + std::to_string(std::random_device{}()));
+        ASSERT_TRUE(std::filesystem::create_directory(dir));
+        folder = dir.generic_string();
     }
     void TearDown() override {
         clearPortMap();
-        std::remove((folder + "/zar4loader.ports").c_str());
-        ::rmdir((folder + "/sub.ports").c_str());
-        ::rmdir(folder.c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
     }
     void writeMap(const std::string& text) {
         std::ofstream(folder + "/zar4loader.ports", std::ios::binary) << text;
@@ -34,20 +34,22 @@ protected:
 };
 
 TEST_F(PortMapTest, ComNIsTtySNMinusOneUnlessMapped) {
-    EXPECT_EQ(devicePathForPort(1), "/dev/ttyS0");
-    EXPECT_EQ(devicePathForPort(9), "/dev/ttyS8");
-    EXPECT_EQ(devicePathForPort(256), "/dev/ttyS255");
+    // COM10 and above on Windows only in the \\.\ form.
+    const bool windows = defaultDeviceForPort(1) == "\\\\.\\COM1";
+    EXPECT_EQ(devicePathForPort(1), windows ? "\\\\.\\COM1" : "/dev/ttyS0");
+    EXPECT_EQ(devicePathForPort(9), windows ? "\\\\.\\COM9" : "/dev/ttyS8");
+    EXPECT_EQ(devicePathForPort(256), windows ? "\\\\.\\COM256" : "/dev/ttyS255");
     EXPECT_EQ(devicePathForPort(0), "");
     EXPECT_EQ(devicePathForPort(257), "");
 
     setPortDevice(3, "/dev/ttyUSB0");
     EXPECT_EQ(devicePathForPort(3), "/dev/ttyUSB0");
-    EXPECT_EQ(devicePathForPort(4), "/dev/ttyS3");
+    EXPECT_EQ(devicePathForPort(4), defaultDeviceForPort(4));
     setPortDevice(3, "");
-    EXPECT_EQ(devicePathForPort(3), "/dev/ttyS2");
+    EXPECT_EQ(devicePathForPort(3), defaultDeviceForPort(3));
     setPortDevice(5, "/dev/ttyACM0");
     clearPortMap();
-    EXPECT_EQ(devicePathForPort(5), "/dev/ttyS4");
+    EXPECT_EQ(devicePathForPort(5), defaultDeviceForPort(5));
 }
 
 TEST_F(PortMapTest, ParsesWhatAnOperatorWrites) {
@@ -85,15 +87,15 @@ TEST_F(PortMapTest, LoadReplacesTheWholeMap) {
     ASSERT_TRUE(loadPortMap(folder + "/zar4loader.ports"));
     EXPECT_EQ(devicePathForPort(2), "/dev/ttyUSB0");
     EXPECT_EQ(devicePathForPort(9), "/dev/ttyUSB1");
-    EXPECT_EQ(devicePathForPort(7), "/dev/ttyS6");
+    EXPECT_EQ(devicePathForPort(7), defaultDeviceForPort(7));
 
     // No map file: every port at its default.
     ASSERT_TRUE(loadPortMap(folder + "/missing.ports"));
-    EXPECT_EQ(devicePathForPort(2), "/dev/ttyS1");
+    EXPECT_EQ(devicePathForPort(2), defaultDeviceForPort(2));
 
     // A map that exists but cannot be read is reported and changes nothing.
     ASSERT_TRUE(loadPortMap(folder + "/zar4loader.ports"));
-    ASSERT_EQ(::mkdir((folder + "/sub.ports").c_str(), 0700), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(folder + "/sub.ports"));
     EXPECT_FALSE(loadPortMap(folder + "/sub.ports"));
     EXPECT_EQ(devicePathForPort(2), "/dev/ttyUSB0");
 }
