@@ -24,9 +24,9 @@ int writePort(int port, const void* buffer, int count);
 int bytesWaiting(int port);
 // 0 done; 1 not usable.
 int purgeReceive(int port);
-// 0 closed; 1 not usable; 2 the system reported an error on closing. Linux gives the
-// descriptor back even then, so the slot is closed in that case too: a slot kept open would
-// write to whatever file the system hands that descriptor number to next.
+// 0 closed; 1 not usable; 2 the system reported an error on closing. The system takes the
+// descriptor (handle) back even then, so the slot is closed in that case too: a slot kept open
+// would write to whatever file the system hands that number to next.
 int closePort(int port);
 
 bool portIsOpen(int port);
