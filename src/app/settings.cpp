@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include "common/file_access.h"
 #include "common/safe_file.h"
 
 #include <array>
@@ -137,28 +138,12 @@ std::string formatSettings(const LoaderSettings& s) {
 }
 
 LoaderSettings loadSettingsFrom(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // Only a plain file of sane size is a settings file: a pipe, device or folder of that
+    // name, or a huge file, is refused at once and start-up goes on with the defaults.
+    const FileRead file = readRegularFile(path, kSmallFileLimit);
+    if (file.status != FileRead::Status::Ok)
         return LoaderSettings{};
-    std::string bytes;
-    std::array<char, 512> chunk{};
-    bool readable = true;
-    while (bytes.size() < kMostBytesUsed) {
-        ssize_t n = ::read(fd, chunk.data(), chunk.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            readable = false; // a folder, or a device that refuses reading
-            break;
-        }
-        if (n == 0)
-            break;
-        bytes.append(chunk.data(), static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    if (!readable)
-        return LoaderSettings{};
-    return parseSettings(bytes);
+    return parseSettings(std::string_view(file.bytes).substr(0, kMostBytesUsed));
 }
 
 LoaderSettings loadSettings() {

@@ -1,9 +1,8 @@
 #include "link/port_map.h"
 
-#include <cerrno>
-#include <fstream>
+#include "common/file_access.h"
+
 #include <sstream>
-#include <sys/stat.h>
 
 namespace zar4 {
 
@@ -87,27 +86,17 @@ std::map<int, std::string> parsePortMap(const std::string& text) {
 }
 
 bool loadPortMap(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            portMap().clear(); // no map: every port at its default
-            return true;
-        }
+    // Only a plain file of at most 64 KiB is a port map: a pipe or device of that name is
+    // refused without waiting on it, a huge file without reading it.
+    const FileRead file = readRegularFile(path, kSmallFileLimit);
+    if (file.status == FileRead::Status::Missing) {
+        portMap().clear(); // no map: every port at its default
+        return true;
+    }
+    if (file.status != FileRead::Status::Ok) {
         return false;
     }
-    if (!S_ISREG(st.st_mode)) {
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        return false;
-    }
-    portMap() = parsePortMap(text.str());
+    portMap() = parsePortMap(file.bytes);
     return true;
 }
 
