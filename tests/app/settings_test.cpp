@@ -194,6 +194,21 @@ TEST(SettingsFileTest, ASaveThatCannotBeFinishedKeepsTheOldFileAndSaysSo) {
     messages.verify();
 }
 
+// Start-up never waits on a pipe named like the settings file, nor reads a huge one.
+TEST(SettingsFileTest, APipeOrAHugeFileGivesTheDefaultsAtOnce) {
+    TempFolder folder;
+    const std::string pipe = folder.path / "pipe.ini";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    EXPECT_EQ(loadSettingsFrom(pipe), LoaderSettings{});
+
+    const std::string huge = folder.path / "huge.ini";
+    std::ofstream(huge, std::ios::binary) << "2\n4\n0\n14\n1\n1\n1\nline1";
+    fs::resize_file(huge, 64 * 1024);
+    EXPECT_EQ(loadSettingsFrom(huge).portIndex, 2);
+    fs::resize_file(huge, 64 * 1024 + 1);
+    EXPECT_EQ(loadSettingsFrom(huge), LoaderSettings{});
+}
+
 TEST(SettingsFileTest, AMissingFolderIsReportedToo) {
     ScriptedMessages messages;
     messages.expectError("Failed to write a setup file.");

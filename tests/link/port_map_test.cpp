@@ -98,6 +98,20 @@ TEST_F(PortMapTest, LoadReplacesTheWholeMap) {
     EXPECT_EQ(devicePathForPort(2), "/dev/ttyUSB0");
 }
 
+// A pipe named like the map is refused without waiting on it, a map over 64 KiB without
+// reading it; the map in use stays.
+TEST_F(PortMapTest, APipeOrAMapOver64KiBIsRefusedAtOnce) {
+    writeMap("COM2=/dev/ttyUSB0\n");
+    ASSERT_TRUE(loadPortMap(folder + "/zar4loader.ports"));
+    const std::string pipe = folder + "/pipe.ports";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    EXPECT_FALSE(loadPortMap(pipe));
+    ::unlink(pipe.c_str());
+    ASSERT_EQ(::truncate((folder + "/zar4loader.ports").c_str(), 64 * 1024 + 1), 0);
+    EXPECT_FALSE(loadPortMap(folder + "/zar4loader.ports"));
+    EXPECT_EQ(devicePathForPort(2), "/dev/ttyUSB0");
+}
+
 TEST_F(PortMapTest, MapFileIsNamedAfterTheProgram) {
     EXPECT_EQ(portMapPathForProgram("/x/zar4loader"), "/x/zar4loader.ports");
     EXPECT_EQ(portMapPathForProgram("/x/a.exe"), "/x/a.ports");
