@@ -65,8 +65,24 @@ std::string systemErrorText(int error) {
 
 FileRead readRegularFile(const std::string& path, std::size_t limit, BeyondLimit beyond) {
     FileRead result;
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; for a plain file it changes
-    // nothing. The kind is judged on the open descriptor, so nothing can be swapped in between.
+    // Something that is no plain file is never opened: opening a serial device would change
+    // its lines, and opening a FIFO could wait for a writer for good.
+    const FileInfo before = fileInfo(path);
+    if (before.kind == FileKind::Missing) {
+        result.status = FileRead::Status::Missing;
+        result.reason = fileReason(path, systemErrorText(before.error));
+        return result;
+    }
+    if (before.kind != FileKind::Regular) {
+        // A path that cannot even be looked at (a folder on the way that may not be searched,
+        // a link loop) is there but unreadable; anything else is no plain file.
+        const bool unreadable = before.kind == FileKind::Other && before.error != 0;
+        result.status = unreadable ? FileRead::Status::Unreadable : FileRead::Status::NotRegular;
+        result.reason = fileReason(path, kindReason(before));
+        return result;
+    }
+    // O_NONBLOCK: should a FIFO be swapped in after the look, the open still does not wait;
+    // for a plain file it changes nothing. The kind is judged again on the open descriptor.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         const int error = errno;
