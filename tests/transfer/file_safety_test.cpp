@@ -2,6 +2,7 @@
 // exchange, and a read replaces only plain files the operator may write. What the simulated
 // sensor received proves what was sent.
 
+#include "params/parameter_set.h"
 #include "transfer/transfer_fixture.h"
 
 #include <sys/sysmacros.h>
@@ -85,6 +86,8 @@ TEST_F(FileSafety, AWriteWithOneInvalidFileAmongValidOnesSendsNothing) {
             writeFile(path, text);
         };
     };
+    // A parameter file that cannot be read is told in the parameter editor's words.
+    EXPECT_STREQ(kParametersFileUnreadable, kUnreadableFileText);
     const std::string good = patternOf(5);
     const std::vector<InvalidFile> cases = {
         {"31 lines", false, [](const std::string& p) { writeFile(p, bankText(5, 31)); },
