@@ -340,11 +340,12 @@ CLoaderApp::CLoaderApp(std::string programFile) : programFile_(std::move(program
 int CLoaderApp::run(const std::function<void(CLoaderDlg&)>& wire) {
     ui::QtMessageService messages;
     // Which device stands behind each COM name is known before the window opens.
-    const std::string portMap = portMapPathForProgram(programFile_);
+    const ConfigPlaces places = configPlacesFor(programFile_);
+    const std::string portMap = portMapPathIn(places);
     if (!loadPortMap(portMap))
         messages.error("Failed to read the COM port map " + portMap + ".");
 
-    CLoaderDlg window(messages, systemFileOpenDialog, settingsPathFor(programFile_));
+    CLoaderDlg window(messages, systemFileOpenDialog, settingsPathIn(places));
     messages.setOwner(&window);
     if (wire)
         wire(window);
