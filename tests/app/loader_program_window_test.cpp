@@ -1,8 +1,8 @@
-// The desktop program asked from outside to stop (SIGTERM at a shutdown, SIGHUP) in the middle
-// of a READ: the transfer stops as CANCEL stops it, leaving no file behind, and the program
-// closes as its close box closes it.
+// The desktop program as a whole: what it answers to --version, and how it ends when asked
+// from outside to stop.
 
 #include "app/loader_window.h"
+#include "common/version.h"
 #include "link/port_map.h"
 #include "link/serial_port.h"
 #include "sim/sim_server.h"
@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -32,7 +33,23 @@ std::string readAll(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(StopSignalWindowTest, TermOrHangUpDuringAReadStopsItAndClosesTheProgram) {
+// Answered before any window: with a display platform that does not exist, the program
+// would fail at its first window.
+TEST(LoaderProgramTest, VersionIsPrintedWithoutAWindow) {
+    FILE* program =
+        ::popen("QT_QPA_PLATFORM=no-such-platform " ZAR4LOADER_PATH " --version 2>&1", "r");
+    ASSERT_NE(program, nullptr);
+    std::string out;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, program))
+        out += buffer;
+    EXPECT_EQ(::pclose(program), 0);
+    EXPECT_EQ(out, std::string("zar4loader ") + kProjectVersion + "\n");
+}
+
+// SIGTERM (a shutdown) or SIGHUP in the middle of a READ: the transfer stops as CANCEL stops
+// it, leaving no file behind, and the program closes as its close box closes it.
+TEST(LoaderProgramTest, TermOrHangUpDuringAReadStopsItAndClosesTheProgram) {
     for (int signal : {SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
         char pattern[] = "/tmp/zar4-stop-XXXXXX";
