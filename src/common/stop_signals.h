@@ -14,7 +14,8 @@ extern std::atomic<int> stopSignalled;
 
 // From now on the requests above raise stopSignalled instead of ending the program; a second
 // request of the same kind ends it at once (for an operator whose stop is not seen). A file
-// size limit becomes a failed write, reported as such, instead of ending the program.
+// size limit becomes a failed write, reported as such, and output to a reader that has gone
+// fails quietly: neither ends the program.
 void catchStopSignals();
 // Back to the system's own handling of those requests; the flag is lowered.
 void releaseStopSignals();

@@ -29,12 +29,16 @@ void catchStopSignals() {
         sigaction(signal, &action, nullptr);
     // Writing beyond a file size limit then fails with EFBIG, which the writer reports.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Output that nobody reads any more (a pipe whose reader has ended) fails quietly instead
+    // of ending the program before it has sent the sensor back to run.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 void releaseStopSignals() {
     for (int signal : kStopSignals)
         std::signal(signal, SIG_DFL);
     std::signal(SIGXFSZ, SIG_DFL);
+    std::signal(SIGPIPE, SIG_DFL);
     stopSignalled.store(0);
 }
 

@@ -99,6 +99,18 @@ TEST_F(CtlStop, AFileSizeLimitIsAFailedWrite) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
+// A pipe whose reader has already ended (zar4ctl ... | true) does not end the program before
+// the sensor is back in run.
+TEST_F(CtlStop, OutputNobodyReadsStillSendsRun) {
+    start(false);
+    std::string command = std::string(ZAR4CTL_PATH) + " read --port " + sim_->devicePath() +
+                          " --parameters --banks 0 " + base() + " | true";
+    CtlResult r = CtlProcess("/bin/sh", {"-c", command}).wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    expectBackInRun();
+    EXPECT_TRUE(exists(parameterFileName(base(), 0)));
+}
+
 // Standard input that reads as Ctrl-C pressed while the operator was being asked.
 class InterruptedInput : public std::streambuf {
 protected:
