@@ -80,15 +80,12 @@ void applyRangeRules(LoaderSettings& s) {
 } // namespace
 
 std::string programPath() {
-    std::array<char, 4096> buffer{};
-    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size() - 1)
-        return "zar4loader";
-    return std::string(buffer.data(), static_cast<std::size_t>(n));
+    std::string path = runningProgramPath();
+    return path.empty() ? "zar4loader" : path;
 }
 
 std::string settingsPathFor(const std::string& programFile) {
-    std::size_t nameStart = programFile.find_last_of('/');
+    std::size_t nameStart = programFile.find_last_of(pathSeparators());
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
     std::size_t dot = programFile.find_last_of('.');
     // A dot that opens the file name (a hidden file) or stands in a folder name is no
@@ -98,8 +95,15 @@ std::string settingsPathFor(const std::string& programFile) {
     return programFile.substr(0, dot + 1) + "ini";
 }
 
+std::string settingsPathIn(const ConfigPlaces& places) {
+    const std::string beside = settingsPathFor(places.programFile);
+    if (places.besideTakesNewFiles || places.userFolder.empty() || pathExists(beside))
+        return beside;
+    return joinPath(places.userFolder, "zar4loader.ini");
+}
+
 std::string settingsPath() {
-    return settingsPathFor(programPath());
+    return settingsPathIn(configPlacesFor(programPath()));
 }
 
 LoaderSettings parseSettings(std::string_view bytes) {
@@ -152,6 +156,11 @@ LoaderSettings loadSettings() {
 
 bool saveSettingsTo(const std::string& path, const LoaderSettings& settings,
                     MessageService& messages) {
+    // The operator's own folder may not be there before the first EXIT; a folder that cannot
+    // be made shows as a file that cannot be written. No other missing folder is made.
+    const std::string folder = folderOf(path);
+    if (!folder.empty() && folder == userConfigFolder())
+        makeFolders(folder);
     if (writeFileSafelyOrInPlace(path, formatSettings(settings)))
         return true;
     messages.error("Failed to write a setup file.");

@@ -116,7 +116,7 @@ void clearPortMap() {
 }
 
 std::string portMapPathForProgram(const std::string& programPath) {
-    const auto slash = programPath.find_last_of('/');
+    const auto slash = programPath.find_last_of(pathSeparators());
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const auto dot = programPath.find_last_of('.');
     // A dot that leads the file name (a hidden file) starts no extension.
@@ -124,6 +124,18 @@ std::string portMapPathForProgram(const std::string& programPath) {
         return programPath.substr(0, dot) + ".ports";
     }
     return programPath + ".ports";
+}
+
+std::string portMapPathIn(const ConfigPlaces& places) {
+    const std::string beside = portMapPathForProgram(places.programFile);
+    if (pathExists(beside))
+        return beside;
+    for (const std::string& folder : {places.userFolder, places.systemFolder}) {
+        std::string path = joinPath(folder, "zar4loader.ports");
+        if (!folder.empty() && pathExists(path))
+            return path;
+    }
+    return beside;
 }
 
 } // namespace zar4
