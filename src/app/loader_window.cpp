@@ -1,5 +1,6 @@
 #include "app/loader_window.h"
 
+#include "app/stop_signal_window.h"
 #include "link/port_map.h"
 #include "link/protocol.h"
 #include "params/parameter_editor_window.h"
@@ -338,13 +339,16 @@ QIcon CLoaderDlg::programIcon() {
 CLoaderApp::CLoaderApp(std::string programFile) : programFile_(std::move(programFile)) {}
 
 int CLoaderApp::run(const std::function<void(CLoaderDlg&)>& wire) {
+    // SIGTERM, SIGHUP and the like stop a transfer as CANCEL does and close the windows.
+    StopSignalCloser stopSignals;
     ui::QtMessageService messages;
     // Which device stands behind each COM name is known before the window opens.
-    const std::string portMap = portMapPathForProgram(programFile_);
+    const ConfigPlaces places = configPlacesFor(programFile_);
+    const std::string portMap = portMapPathIn(places);
     if (!loadPortMap(portMap))
         messages.error("Failed to read the COM port map " + portMap + ".");
 
-    CLoaderDlg window(messages, systemFileOpenDialog, settingsPathFor(programFile_));
+    CLoaderDlg window(messages, systemFileOpenDialog, settingsPathIn(places));
     messages.setOwner(&window);
     if (wire)
         wire(window);

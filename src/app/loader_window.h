@@ -33,8 +33,8 @@ public:
     using EditPatternsHook = std::function<void(QWidget* parent, const std::string& base,
                                                 MessageService& messages, int& penSize)>;
 
-    // Loads the settings from `settingsFile` (the one beside the program unless a test names
-    // another) and puts them into the controls; EXIT saves them there.
+    // Loads the settings from `settingsFile` (the one in use for the program unless a test
+    // names another) and puts them into the controls; EXIT saves them there.
     CLoaderDlg(MessageService& messages, FileOpenDialog fileDialog = systemFileOpenDialog,
                std::string settingsFile = settingsPath(), QWidget* parent = nullptr);
     ~CLoaderDlg() override;
@@ -94,11 +94,12 @@ private:
     QPushButton* exitButton_ = nullptr;
 };
 
-// The application object: loads the port map beside the program, runs the main window
+// The application object: loads the port map in force for the program, runs the main window
 // modally and ends the program when it closes.
 class CLoaderApp {
 public:
-    // `programFile` places the port map and the settings file.
+    // `programFile` places the port map and the settings file (beside it, or in the operator's
+    // own folder when an installed program's folder takes no new files).
     explicit CLoaderApp(std::string programFile = programPath());
     int run(const std::function<void(CLoaderDlg&)>& wire = {});
 

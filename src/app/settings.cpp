@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include "common/file_access.h"
 #include "common/safe_file.h"
 
 #include <array>
@@ -79,15 +80,12 @@ void applyRangeRules(LoaderSettings& s) {
 } // namespace
 
 std::string programPath() {
-    std::array<char, 4096> buffer{};
-    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size() - 1)
-        return "zar4loader";
-    return std::string(buffer.data(), static_cast<std::size_t>(n));
+    std::string path = runningProgramPath();
+    return path.empty() ? "zar4loader" : path;
 }
 
 std::string settingsPathFor(const std::string& programFile) {
-    std::size_t nameStart = programFile.find_last_of('/');
+    std::size_t nameStart = programFile.find_last_of(pathSeparators());
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
     std::size_t dot = programFile.find_last_of('.');
     // A dot that opens the file name (a hidden file) or stands in a folder name is no
@@ -97,8 +95,15 @@ std::string settingsPathFor(const std::string& programFile) {
     return programFile.substr(0, dot + 1) + "ini";
 }
 
+std::string settingsPathIn(const ConfigPlaces& places) {
+    const std::string beside = settingsPathFor(places.programFile);
+    if (places.besideTakesNewFiles || places.userFolder.empty() || pathExists(beside))
+        return beside;
+    return joinPath(places.userFolder, "zar4loader.ini");
+}
+
 std::string settingsPath() {
-    return settingsPathFor(programPath());
+    return settingsPathIn(configPlacesFor(programPath()));
 }
 
 LoaderSettings parseSettings(std::string_view bytes) {
@@ -137,28 +142,12 @@ std::string formatSettings(const LoaderSettings& s) {
 }
 
 LoaderSettings loadSettingsFrom(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // Only a plain file of sane size is a settings file: a pipe, device or folder of that
+    // name, or a huge file, is refused at once and start-up goes on with the defaults.
+    const FileRead file = readRegularFile(path, kSmallFileLimit);
+    if (file.status != FileRead::Status::Ok)
         return LoaderSettings{};
-    std::string bytes;
-    std::array<char, 512> chunk{};
-    bool readable = true;
-    while (bytes.size() < kMostBytesUsed) {
-        ssize_t n = ::read(fd, chunk.data(), chunk.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            readable = false; // a folder, or a device that refuses reading
-            break;
-        }
-        if (n == 0)
-            break;
-        bytes.append(chunk.data(), static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    if (!readable)
-        return LoaderSettings{};
-    return parseSettings(bytes);
+    return parseSettings(std::string_view(file.bytes).substr(0, kMostBytesUsed));
 }
 
 LoaderSettings loadSettings() {
@@ -167,6 +156,11 @@ LoaderSettings loadSettings() {
 
 bool saveSettingsTo(const std::string& path, const LoaderSettings& settings,
                     MessageService& messages) {
+    // The operator's own folder may not be there before the first EXIT; a folder that cannot
+    // be made shows as a file that cannot be written. No other missing folder is made.
+    const std::string folder = folderOf(path);
+    if (!folder.empty() && folder == userConfigFolder())
+        makeFolders(folder);
     if (writeFileSafelyOrInPlace(path, formatSettings(settings)))
         return true;
     messages.error("Failed to write a setup file.");

@@ -1,9 +1,10 @@
 #pragma once
 // The operator's choices remembered between runs, in a small text file beside the program
-// file: the link settings, the banks and kinds of data of a transfer, the pattern editor's pen
-// size and the base file name.
+// file (or, for an installed program, in the operator's own folder): the link settings, the
+// banks and kinds of data of a transfer, the pattern editor's pen size and the base file name.
 
 #include "common/message_service.h"
+#include "common/program_paths.h"
 
 #include <cstdint>
 #include <string>
@@ -24,14 +25,19 @@ struct LoaderSettings {
     bool operator==(const LoaderSettings&) const = default;
 };
 
-// The full path of the running program (from /proc/self/exe); "zar4loader" in the current
-// folder when the system cannot tell.
+// The full path of the running program; "zar4loader" in the current folder when the system
+// cannot tell.
 std::string programPath();
 
 // The settings file of a program file: its extension replaced by "ini", or ".ini" appended
 // when the program's file name has none (build/zar4loader -> build/zar4loader.ini). Only the
 // last path component is looked at, so a dot in a folder name is left alone.
 std::string settingsPathFor(const std::string& programFile);
+// The settings file in use: the one beside the program when it exists or the program's folder
+// takes new files (a copy run from a folder of its own keeps everything beside it); otherwise
+// zar4loader.ini in the operator's own folder, which EXIT creates. Beside the program too when
+// the system names no folder of the operator's.
+std::string settingsPathIn(const ConfigPlaces& places);
 // The settings file of the running program.
 std::string settingsPath();
 
@@ -48,8 +54,9 @@ std::string formatSettings(const LoaderSettings& settings);
 LoaderSettings loadSettingsFrom(const std::string& path);
 LoaderSettings loadSettings();
 
-// Writes the whole file or nothing (an existing file keeps its old contents). On failure
-// shows "Failed to write a setup file." and returns false.
+// Writes the whole file or nothing (an existing file keeps its old contents); the operator's
+// own folder is made when it is not there yet (the first EXIT). On failure shows "Failed to
+// write a setup file." and returns false.
 bool saveSettingsTo(const std::string& path, const LoaderSettings& settings,
                     MessageService& messages);
 bool saveSettings(const LoaderSettings& settings, MessageService& messages);

@@ -10,14 +10,16 @@
 
 namespace zar4::ctl {
 
-volatile std::sig_atomic_t interruptRequested = 0;
+std::atomic<int>& interruptRequested = stopSignalled;
 
 void ConsoleLine::draw(const std::string& text) {
     err_ << '\r' << text;
-    // Blank out what a longer earlier line left behind.
-    if (text.size() < width_)
-        err_ << std::string(width_ - text.size(), ' ');
+    // Blank out what a longer earlier line, or the terminal's echo of Ctrl-C, left behind.
+    const std::size_t covered = width_ + echo_;
+    if (text.size() < covered)
+        err_ << std::string(covered - text.size(), ' ');
     width_ = text.size();
+    echo_ = 0;
     err_.flush();
     open_ = true;
 }
@@ -27,6 +29,7 @@ void ConsoleLine::breakLine() {
         err_ << '\n';
     open_ = false;
     width_ = 0;
+    echo_ = 0;
 }
 
 namespace {
@@ -68,13 +71,19 @@ bool ConsoleMessages::askOperator(const std::string& title, const std::string& t
     err << title << ": " << text << (fallback ? " [Y/n] " : " [y/N] ");
     err.flush();
     std::string answer;
-    if (!std::getline(in_, answer)) {
+    const auto asked = std::chrono::steady_clock::now();
+    // A Ctrl-C that came just before the question is not lost behind the wait for input.
+    const bool answered = !interruptRequested && std::getline(in_, answer);
+    line_.addAnswerWait(std::chrono::steady_clock::now() - asked);
+    if (!answered) {
         err << "\n";
+        err.flush();
         in_.clear();
         if (interruptRequested) {
             // Ctrl-C at the question is CANCEL, seen before the next item starts; nobody
             // agreed to anything.
             interruptRequested = 0;
+            interruptedAtQuestion_ = true;
             if (stopRequest == StopRequest::None)
                 stopRequest = StopRequest::Cancelled;
             return false;
@@ -121,12 +130,13 @@ BoxAnswer ConsoleMessages::show(const std::string& title, const std::string& tex
 ConsoleView::ConsoleView(ConsoleLine& line, MessageService& messages, bool showProgress,
                          std::int64_t plannedBytes)
     : line_(line), messages_(messages), showProgress_(showProgress), planned_(plannedBytes),
-      start_(std::chrono::steady_clock::now()), lastDraw_(start_) {}
+      start_(std::chrono::steady_clock::now()), lastDraw_(start_), waitBefore_(line.answerWait()) {}
 
 void ConsoleView::pollInterrupt() {
     if (interruptRequested && stopRequest == StopRequest::None) {
         interruptRequested = 0;
         stopRequest = StopRequest::Cancelled;
+        line_.noteInterruptEcho();
     }
 }
 
@@ -164,15 +174,21 @@ void ConsoleView::draw(bool force) {
         return;
     lastDraw_ = now;
     drawn_ = true;
-    double seconds = std::chrono::duration<double>(now - start_).count();
+    // The time questions waited for an answer is no time of the line's.
+    auto waited = line_.answerWait() - waitBefore_;
+    double seconds = std::chrono::duration<double>(now - start_ - waited).count();
     line_.draw(progressLine(bytes_, planned_, seconds, status_, item_));
 }
 
 void ConsoleView::finish() {
-    // The last picture carries the outcome alone: the bank being worked on is history now.
+    // The last picture carries the figures alone: the bank being worked on is history now,
+    // and the outcome is printed once, by the command.
+    const std::string status = status_;
     item_.clear();
+    status_.clear();
     if (drawn_)
         draw(true);
+    status_ = status;
     line_.breakLine();
 }
 

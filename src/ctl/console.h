@@ -4,19 +4,26 @@
 // progress window becomes a one-line bar with bytes, rate and time left.
 
 #include "common/message_service.h"
+#include "common/stop_signals.h"
 #include "ctl/ctl_options.h"
 #include "transfer/transfer.h"
 
+#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
 
 namespace zar4::ctl {
 
-// Set by the Ctrl-C handler; the console view turns it into CANCEL.
-extern volatile std::sig_atomic_t interruptRequested;
+// Raised by Ctrl-C, SIGTERM and SIGHUP (see catchStopSignals); the console view turns it into
+// CANCEL.
+extern std::atomic<int>& interruptRequested;
+
+enum class ConsoleStream { In, Out, Err };
+// True when the stream is an operator's terminal (on Windows a console: the NUL device and
+// files are none).
+bool isTerminal(ConsoleStream stream);
 
 // Keeps track of a progress line that is on the terminal without its line end, so that any
 // other output starts on a line of its own.
@@ -27,11 +34,19 @@ public:
     void draw(const std::string& text);
     // Ends a drawn progress line so that the next output starts on a new line.
     void breakLine();
+    // The terminal may have echoed "^C" after the drawn line: the next picture blanks it out.
+    void noteInterruptEcho() { echo_ = open_ ? 2 : 0; }
+
+    // Time spent waiting for the operator to answer a question, which no rate counts.
+    void addAnswerWait(std::chrono::steady_clock::duration wait) { answerWait_ += wait; }
+    std::chrono::steady_clock::duration answerWait() const { return answerWait_; }
 
 private:
     std::ostream& err_;
     bool open_ = false;
     std::size_t width_ = 0;
+    std::size_t echo_ = 0;
+    std::chrono::steady_clock::duration answerWait_{};
 };
 
 class ConsoleMessages : public MessageService {
@@ -51,8 +66,13 @@ public:
     // port-setting error from a failed exchange.
     const std::string& lastError() const { return lastError_; }
 
+    // True once the operator pressed Ctrl-C at a question: whatever the question, that stops
+    // the command as CANCEL does ("Aborted.", status 3), not as a No would.
+    bool interruptedAtQuestion() const { return interruptedAtQuestion_; }
+
 private:
     std::string lastError_;
+    bool interruptedAtQuestion_ = false;
     ConsoleLine& line_;
     std::istream& in_;
     bool interactive_;
@@ -74,7 +94,8 @@ public:
     MessageService& messages() override { return messages_; }
     void wireBytes(int bytes) override;
 
-    // Draws the last state of the bar and ends its line.
+    // Draws the last figures of the bar and ends its line; the outcome itself is left to the
+    // command, which prints it once.
     void finish();
     const std::string& statusText() const { return status_; }
     std::int64_t bytesDone() const { return bytes_; }
@@ -93,6 +114,7 @@ private:
     std::string item_;
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point lastDraw_;
+    std::chrono::steady_clock::duration waitBefore_; // answer waits before the transfer
     bool drawn_ = false;
 };
 

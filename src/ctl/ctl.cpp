@@ -54,8 +54,9 @@ int runTransferCommand(const CtlOptions& o, int port, CtlEnvironment& env, Conso
                                   texts::kAgreeToOverwriteSensor, false)) {
             // Ctrl-C at the question stops the program; any other answer but Yes leaves the
             // write without the agreement it needs, as a missing --yes does.
-            if (stopRequest == StopRequest::Cancelled) {
+            if (messages.interruptedAtQuestion()) {
                 stopRequest = StopRequest::None;
+                env.out << texts::kAborted << "\n";
                 return kExitStopped;
             }
             env.err << "zar4ctl: the sensor's settings are not overwritten without a Yes (or "
@@ -78,6 +79,11 @@ int runTransferCommand(const CtlOptions& o, int port, CtlEnvironment& env, Conso
     request.lastBank = o.lastBank;
     ConsoleView view(line, messages, env.errIsTerminal, plannedWireBytes(request));
     TransferOutcome outcome = runTransfer(request, view, port);
+    // Ctrl-C at a question stops the transfer as CANCEL does, whatever the question was.
+    if (outcome == TransferOutcome::Declined && messages.interruptedAtQuestion()) {
+        outcome = TransferOutcome::Cancelled;
+        view.setStatusText(texts::kAborted);
+    }
     view.finish();
     if (outcome == TransferOutcome::Completed || outcome == TransferOutcome::NothingDone ||
         outcome == TransferOutcome::Cancelled) {
@@ -141,7 +147,9 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
         return kExitCompleted;
     }
 
-    std::string mapPath = portMapPathForProgram(env.programDir + "/zar4loader");
+    // The desktop program's port map: beside this program, else the operator's, else the
+    // machine's.
+    std::string mapPath = portMapPathIn(configPlacesFor(joinPath(env.programDir, "zar4loader")));
     if (!loadPortMap(mapPath)) {
         env.err << "zar4ctl: the port map " << mapPath << " cannot be read\n";
         return kExitUsage;

@@ -21,7 +21,7 @@ struct CtlEnvironment {
     std::ostream& err;
     bool inIsTerminal = false;
     bool errIsTerminal = false;
-    // The folder of the running program: the port map is read from zar4loader.ports there.
+    // The folder of the running program: the port map zar4loader.ports there comes first.
     std::string programDir;
 };
 

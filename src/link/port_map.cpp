@@ -1,11 +1,9 @@
 #include "link/port_map.h"
 
+#include "common/file_access.h"
 #include "link/port_access.h"
 
-#include <cerrno>
-#include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 
 namespace zar4 {
 
@@ -89,27 +87,17 @@ std::map<int, std::string> parsePortMap(const std::string& text) {
 }
 
 bool loadPortMap(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            portMap().clear(); // no map: every port at its default
-            return true;
-        }
+    // Only a plain file of at most 64 KiB is a port map: a pipe or device of that name is
+    // refused without waiting on it, a huge file without reading it.
+    const FileRead file = readRegularFile(path, kSmallFileLimit);
+    if (file.status == FileRead::Status::Missing) {
+        portMap().clear(); // no map: every port at its default
+        return true;
+    }
+    if (file.status != FileRead::Status::Ok) {
         return false;
     }
-    if (!S_ISREG(st.st_mode)) {
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        return false;
-    }
-    portMap() = parsePortMap(text.str());
+    portMap() = parsePortMap(file.bytes);
     return true;
 }
 
@@ -129,7 +117,7 @@ void clearPortMap() {
 }
 
 std::string portMapPathForProgram(const std::string& programPath) {
-    const auto slash = programPath.find_last_of('/');
+    const auto slash = programPath.find_last_of(pathSeparators());
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const auto dot = programPath.find_last_of('.');
     // A dot that leads the file name (a hidden file) starts no extension.
@@ -137,6 +125,18 @@ std::string portMapPathForProgram(const std::string& programPath) {
         return programPath.substr(0, dot) + ".ports";
     }
     return programPath + ".ports";
+}
+
+std::string portMapPathIn(const ConfigPlaces& places) {
+    const std::string beside = portMapPathForProgram(places.programFile);
+    if (pathExists(beside))
+        return beside;
+    for (const std::string& folder : {places.userFolder, places.systemFolder}) {
+        std::string path = joinPath(folder, "zar4loader.ports");
+        if (!folder.empty() && pathExists(path))
+            return path;
+    }
+    return beside;
 }
 
 } // namespace zar4

@@ -1,7 +1,10 @@
 #pragma once
 // Which device stands behind "COM n". By default COM n is /dev/ttyS{n-1}; a port map file
 // (lines such as "COM3=/dev/ttyUSB0", blank lines and # comments allowed) overrides single
-// ports. The desktop program and the command line read the map beside the program file.
+// ports. The desktop program and the command line read the same map: the one beside the
+// program file, else the operator's own, else the machine's.
+
+#include "common/program_paths.h"
 
 #include <map>
 #include <string>
@@ -25,5 +28,10 @@ std::map<int, std::string> parsePortMap(const std::string& text);
 // The port map file that belongs to a program file: the settings file's name with "ports" in
 // place of "ini" (zar4loader -> zar4loader.ports).
 std::string portMapPathForProgram(const std::string& programPath);
+
+// The port map in force: the first that exists of the map beside the program,
+// zar4loader.ports in the operator's own folder and zar4loader.ports in the machine's folder;
+// the one beside the program when there is none (no map: every port at its default).
+std::string portMapPathIn(const ConfigPlaces& places);
 
 } // namespace zar4

@@ -1,5 +1,7 @@
 #include "params/parameter_file.h"
 
+#include "common/file_access.h"
+
 #include <cstdio>
 
 namespace zar4 {
@@ -17,7 +19,12 @@ std::string parameterFileName(const std::string& base, int item) {
 }
 
 bool baseNameFits(const std::string& base) {
-    return base.size() <= kMaxBaseNameLength;
+    std::size_t characters = 0;
+    for (char c : base) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++characters;
+    }
+    return characters <= kMaxBaseNameLength;
 }
 
 namespace {
@@ -99,27 +106,52 @@ private:
 } // namespace
 
 int readValueLines(const std::string& path, std::int32_t* words, int count) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    // Lines beyond the ones read are never looked at, so the first 64 KiB hold every value a
+    // sound file has.
+    const FileRead file = readRegularFile(path, kSmallFileLimit, BeyondLimit::Ignore);
+    if (file.status != FileRead::Status::Ok)
         return -1;
-    LineReader reader(words, count);
-    while (!reader.full()) {
-        int c = std::getc(file);
-        if (c == EOF)
-            break;
-        reader.feed(c);
-    }
-    // A read error part-way ends the file there: a line cut off by it is not a value.
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return failed ? reader.completeLines() : reader.finish();
+    return readValueLinesFromText(file.bytes, words, count, file.truncated);
 }
 
-int readValueLinesFromText(std::string_view text, std::int32_t* words, int count) {
+std::string readStrictValueLines(std::string_view text, std::uint16_t* words, int count) {
+    std::size_t at = 0;
+    for (int line = 0; line < count; ++line) {
+        const std::string where = "line " + std::to_string(line + 1);
+        if (at >= text.size())
+            return where + " is missing";
+        std::size_t end = text.find('\n', at);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view value = text.substr(at, end - at);
+        at = end + 1;
+        auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+        while (!value.empty() && blank(value.front()))
+            value.remove_prefix(1);
+        while (!value.empty() && blank(value.back()))
+            value.remove_suffix(1);
+        std::uint32_t number = 0;
+        bool ok = !value.empty();
+        for (char c : value) {
+            if (!isDigit(static_cast<unsigned char>(c)) || number > 65535) {
+                ok = false;
+                break;
+            }
+            number = number * 10 + static_cast<std::uint32_t>(c - '0');
+        }
+        if (!ok || number > 65535)
+            return where + " is not a number from 0 to 65535";
+        words[line] = static_cast<std::uint16_t>(number);
+    }
+    return {};
+}
+
+int readValueLinesFromText(std::string_view text, std::int32_t* words, int count, bool cut) {
     LineReader reader(words, count);
     for (std::size_t i = 0; i < text.size() && !reader.full(); ++i)
         reader.feed(static_cast<unsigned char>(text[i]));
-    return reader.finish();
+    // Where the reading stopped at the bound, a line cut off there is not a value.
+    return cut ? reader.completeLines() : reader.finish();
 }
 
 std::string formatValueLines(const std::int32_t* words, int count, bool crlf) {

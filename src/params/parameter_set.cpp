@@ -1,9 +1,7 @@
 #include "params/parameter_set.h"
 
+#include "common/file_access.h"
 #include "common/safe_file.h"
-
-#include <cerrno>
-#include <sys/stat.h>
 
 namespace zar4 {
 
@@ -72,11 +70,6 @@ BankRecord initialBankRecord(std::int32_t shutter, std::int32_t word25) {
     return r;
 }
 
-bool fileExists(const std::string& name) {
-    struct stat st {};
-    return ::lstat(name.c_str(), &st) == 0;
-}
-
 // The model check over the mark words that a file of `lines` value lines held: word 8 is its
 // 9th line, word 9 its 10th.
 bool markWordsReadAreThisModel(const std::int32_t* words, int lines) {
@@ -108,19 +101,21 @@ ReadResult readRecord(const std::string& name, int item, ParameterSet& set, int*
     const bool common = item == kCommonItem;
     std::int32_t* words = common ? set.common.words.data() : set.bank[item].words.data();
     const int count = common ? kCommonWords : kBankWords;
-    errno = 0;
-    int lines = readValueLines(name, words, count);
     if (linesRead)
-        *linesRead = lines < 0 ? 0 : lines;
-    if (lines < 0) {
-        // Only a file that is not there is "missing". One that is there but cannot be read
-        // must not be taken for missing: the operator could then create initial data and
-        // save it over the real file.
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR || !fileExists(name))
-            return ReadResult::NotFound;
+        *linesRead = 0;
+    // The editor reads leniently, but only a plain file and only its first 64 KiB (every
+    // value line a sound file has lies there): a pipe or a huge file never holds it up.
+    const FileRead file = readRegularFile(name, kSmallFileLimit, BeyondLimit::Ignore);
+    // Only a file that is not there is "missing". One that is there but cannot be read must
+    // not be taken for missing: the operator could then create initial data and save it over
+    // the real file.
+    if (file.status == FileRead::Status::Missing)
+        return ReadResult::NotFound;
+    if (file.status != FileRead::Status::Ok)
         return ReadResult::Unreadable;
-    }
+    const int lines = readValueLinesFromText(file.bytes, words, count, file.truncated);
+    if (linesRead)
+        *linesRead = lines;
     return lines < count ? ReadResult::Short : ReadResult::Complete;
 }
 

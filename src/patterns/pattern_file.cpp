@@ -1,14 +1,10 @@
 #include "patterns/pattern_file.h"
 
+#include "common/file_access.h"
 #include "common/safe_file.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace zar4 {
 
@@ -107,53 +103,16 @@ std::size_t loadPatternFromBytes(const std::uint8_t* data, std::size_t size, Pat
     return headerBytes + rasterBytes;
 }
 
-namespace {
-
-// Reads up to `size` bytes, stopping early only at the end of the file or on an error.
-std::size_t readUpTo(int fd, std::uint8_t* out, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, out + done, size - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            break;
-        }
-    }
-    return done;
-}
-
-// Opens a pattern file for reading, or returns -1. Only a regular file counts: a folder
-// would "open" and then read as nothing, and a pipe would hang the editor. O_NONBLOCK keeps
-// the open itself from waiting on a pipe; it changes nothing for a regular file.
-int openPatternFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-} // namespace
-
 bool loadPatternForEditing(const std::string& path, PatternHeader& header, PatternImage& image) {
-    const int fd = openPatternFile(path);
-    if (fd < 0) {
+    // Only a plain file counts: a folder would "open" and then read as nothing, and a pipe
+    // would hang the editor. The bytes are read into a scratch copy first so that a short
+    // file leaves the bytes beyond its end exactly as they were.
+    const FileRead file = readRegularFile(path, kPatternFileSize, BeyondLimit::Ignore);
+    if (file.status != FileRead::Status::Ok) {
         return false;
     }
-    // Read into a scratch copy first so that a short file leaves the bytes beyond its end
-    // exactly as they were.
-    std::vector<std::uint8_t> bytes(kPatternFileSize);
-    const std::size_t got = readUpTo(fd, bytes.data(), bytes.size());
-    ::close(fd);
-    loadPatternFromBytes(bytes.data(), got, header, image);
+    loadPatternFromBytes(reinterpret_cast<const std::uint8_t*>(file.bytes.data()),
+                         file.bytes.size(), header, image);
     return true;
 }
 
@@ -173,10 +132,8 @@ bool savePattern(const std::string& path, const PatternImage& image) {
 std::uint16_t findMissingPatterns(const std::string& base) {
     std::uint16_t missing = 0;
     for (int bank = 0; bank <= 14; ++bank) {
-        const int fd = openPatternFile(patternFileName(base, bank));
-        if (fd >= 0) {
-            ::close(fd);
-        } else {
+        const std::string name = patternFileName(base, bank);
+        if (fileInfo(name).kind != FileKind::Regular || !fileIsReadable(name)) {
             missing = static_cast<std::uint16_t>(missing | (1u << bank));
         }
     }

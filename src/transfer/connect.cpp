@@ -33,10 +33,18 @@ static bool setBaudRate(int port, int baudIndex, MessageService& messages) {
     return true;
 }
 
+// "Failed to open COM port." with the device and the system's reason on the next line, so
+// that the operator knows whether to plug the adapter in, join a group or close a program.
+static void showOpenFailure(MessageService& messages) {
+    const std::string reason = lastOpenFailure();
+    messages.error(reason.empty() ? std::string(texts::kFailedToOpenPort)
+                                  : std::string(texts::kFailedToOpenPort) + "\n" + reason);
+}
+
 bool openSensorPort(int port, int baudIndex, MessageService& messages) {
     currentPort = port;
     if (openPort(port, kQueueSize, kQueueSize) != 0) {
-        messages.error(texts::kFailedToOpenPort);
+        showOpenFailure(messages);
         return false;
     }
     return setBaudRate(port, baudIndex, messages);
@@ -59,7 +67,7 @@ bool connectExchanges(int port, MessageService& messages) {
 bool connectSensor(int port, int baudIndex, MessageService& messages, bool askFirst) {
     currentPort = port;
     if (openPort(port, kQueueSize, kQueueSize) != 0) {
-        messages.error(texts::kFailedToOpenPort);
+        showOpenFailure(messages);
         return false;
     }
     if (askFirst && !messages.ask(texts::kAgreeToStop)) {

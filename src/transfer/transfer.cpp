@@ -1,5 +1,6 @@
 #include "transfer/transfer.h"
 
+#include "common/file_access.h"
 #include "common/safe_file.h"
 #include "link/protocol.h"
 #include "params/parameter_file.h"
@@ -8,12 +9,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace zar4 {
 
@@ -68,33 +64,18 @@ std::string wordLines(const std::uint8_t* block, int count) {
     return text;
 }
 
-bool pathExists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
+// A message about a file: the operator's text, then the file and the reason on the next line.
+std::string withReason(const char* text, const std::string& reason) {
+    return std::string(text) + "\n" + reason;
 }
 
-// Reads a whole pattern file, refusing anything beyond the size a pattern file has. Returns
-// false when the file cannot be opened; `bytes` then stays empty.
-bool readPatternFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    bytes.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    // One byte more than a pattern file holds shows a file that is too long.
-    bytes.resize(static_cast<std::size_t>(kPatternFileSize) + 1);
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(got);
-    return true;
-}
+// A file of a write, read and checked before the first exchange; what is sent is these
+// words or bytes, never the file as it may be by its turn.
+struct CheckedFile {
+    bool present = false; // false: not there, asked about at its turn
+    std::array<std::uint16_t, kBankWords> words{};
+    std::string bytes;
+};
 
 class Transfer {
 public:
@@ -106,7 +87,7 @@ public:
 private:
     bool stopped() const { return stopRequest != StopRequest::None; }
     bool chosen(int bank) const { return bankIsChosen(request_, bank); }
-    void fail(const char* text) {
+    void fail(const std::string& text) {
         lastErrorText = text;
         failed_ = true;
     }
@@ -121,9 +102,14 @@ private:
     void readPatterns();
     void readPattern(int bank);
 
+    bool checkFilesBeforeWriting();
+    bool checkParameterFile(int item);
+    bool checkPatternFile(int bank);
+    bool mayReplace(const std::string& name);
+
     void writeParameters();
     void writeItem(int item);
-    bool completeCommonFile(const std::string& name);
+    bool completeCommonFile(const std::string& name, std::uint8_t* block);
     void writePatterns();
     void writePattern(int bank);
 
@@ -135,6 +121,8 @@ private:
     bool failed_ = false;
     bool anyDone_ = false;
     bool overwriteAgreed_ = false;
+    std::array<CheckedFile, kCommonItem + 1> parameterFiles_;
+    std::array<CheckedFile, kBankCount> patternFiles_;
 };
 
 // One command exchange with the table's sizes; the payload is already in transferBuffer and
@@ -175,7 +163,7 @@ bool Transfer::ask(const std::string& question) {
 // new file replaces the old one by a rename, so a file that is there but cannot be read is
 // asked about too.
 bool Transfer::mayCreate(const std::string& name) {
-    if (overwriteAgreed_ || !(fileIsReadable(name) || pathExists(name)))
+    if (overwriteAgreed_ || !pathExists(name))
         return true;
     if (ask(texts::kOverwriteFile)) {
         overwriteAgreed_ = true;
@@ -196,12 +184,22 @@ TransferOutcome Transfer::run() {
         readParameters();
         if (!(failed_ && !stopped()))
             readPatterns();
-    } else {
+    } else if (checkFilesBeforeWriting()) {
         writeParameters();
         if (!(failed_ && !stopped()))
             writePatterns();
     }
     return finish();
+}
+
+// A data file of a read replaces only a plain file (or what a link to one points at) that
+// the operator may write; anything else there is left as it was.
+bool Transfer::mayReplace(const std::string& name) {
+    const std::string problem = replaceTargetProblem(name, false);
+    if (problem.empty())
+        return true;
+    fail(withReason(texts::kFailedToCreateFile, fileReason(name, problem)));
+    return false;
 }
 
 TransferOutcome Transfer::finish() {
@@ -250,11 +248,12 @@ void Transfer::readItem(int item) {
     if (!queryParameterBlock(item))
         return;
     std::string name = parameterFileName(request_.baseName, item);
-    if (!mayCreate(name))
+    if (!mayReplace(name) || !mayCreate(name))
         return;
     std::string text = wordLines(transferBuffer, common ? kCommonWords : kBankWords);
-    if (!writeFileSafely(name, text)) {
-        fail(texts::kFailedToCreateFile);
+    std::string reason;
+    if (!writeFileSafely(name, text, &reason)) {
+        fail(withReason(texts::kFailedToCreateFile, reason));
         return;
     }
     anyDone_ = true;
@@ -279,14 +278,14 @@ void Transfer::readPattern(int bank) {
     view_.setItemText(bankItemText(bank));
     view_.setProgress(0);
     std::string name = patternFileName(request_.baseName, bank);
-    if (!mayCreate(name))
+    if (!mayReplace(name) || !mayCreate(name))
         return;
     // The pattern goes to a temporary file that replaces the old one only when every block
     // arrived: a failure or a stop part-way leaves the previous file as it was.
     SafeFileWriter file;
     auto header = patternHeader();
     if (!file.open(name) || !file.write(header.data(), header.size())) {
-        fail(texts::kFailedToCreateFile);
+        fail(withReason(texts::kFailedToCreateFile, file.failure()));
         return;
     }
     std::array<std::uint8_t, kEvenBlockPixels * 3> pixels{};
@@ -304,7 +303,7 @@ void Transfer::readPattern(int bank) {
                 wordToFilePixel(blockWord(transferBuffer, i),
                                 &pixels[static_cast<std::size_t>(i) * 3]);
             if (!file.write(pixels.data(), static_cast<std::size_t>(count) * 3)) {
-                fail(texts::kFailedToCreateFile);
+                fail(withReason(texts::kFailedToCreateFile, file.failure()));
                 break;
             }
             if (half == 1 && block == kHalfBlocks[1] - 1)
@@ -321,7 +320,7 @@ void Transfer::readPattern(int bank) {
         return;
     }
     if (!file.commit()) {
-        fail(texts::kFailedToCreateFile);
+        fail(withReason(texts::kFailedToCreateFile, file.failure()));
         return;
     }
     anyDone_ = true;
@@ -329,6 +328,87 @@ void Transfer::readPattern(int bank) {
 
 // ---------------------------------------------------------------------------------------
 // Writing to the sensor
+
+// Before the first exchange of a write, every file the write will send is read and checked:
+// a restore that stops half-way would leave the sensor holding half of one backup and half
+// of another. A missing file is no fault here: the operator is asked about it at its turn.
+bool Transfer::checkFilesBeforeWriting() {
+    if (request_.includeParameters) {
+        for (int item = 0; item <= kCommonItem; ++item) {
+            if ((item == kCommonItem || chosen(item)) && !checkParameterFile(item))
+                return false;
+        }
+    }
+    if (request_.includePatterns) {
+        for (int bank = 0; bank < kBankCount; ++bank) {
+            if (chosen(bank) && !checkPatternFile(bank))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool Transfer::checkParameterFile(int item) {
+    const bool common = item == kCommonItem;
+    const std::string name = parameterFileName(request_.baseName, item);
+    const FileRead file = readRegularFile(name, kSmallFileLimit);
+    switch (file.status) {
+    case FileRead::Status::Missing:
+        return true;
+    case FileRead::Status::Unreadable:
+        fail(withReason(texts::kParametersFileUnreadable, file.reason));
+        return false;
+    case FileRead::Status::NotRegular:
+    case FileRead::Status::TooLarge:
+        fail(withReason(texts::kParametersFileInvalid, file.reason));
+        return false;
+    case FileRead::Status::Ok:
+        break;
+    }
+    CheckedFile& checked = parameterFiles_[static_cast<std::size_t>(item)];
+    const std::string why =
+        readStrictValueLines(file.bytes, checked.words.data(), common ? kCommonWords : kBankWords);
+    if (!why.empty()) {
+        fail(withReason(texts::kParametersFileInvalid, fileReason(name, why)));
+        return false;
+    }
+    // The file's own model mark: the high bytes of words 8 and 9.
+    if (!common && ((checked.words[8] >> 8) != 0 || (checked.words[9] >> 8) != 0)) {
+        view_.messages().error(withReason(texts::kFileModelNotZar4, name));
+        fail(texts::kTransferAborted);
+        return false;
+    }
+    checked.present = true;
+    return true;
+}
+
+bool Transfer::checkPatternFile(int bank) {
+    const std::string name = patternFileName(request_.baseName, bank);
+    FileRead file = readRegularFile(name, static_cast<std::size_t>(kPatternFileSize));
+    std::string reason = file.reason;
+    if (file.status == FileRead::Status::Missing)
+        return true;
+    if (file.status == FileRead::Status::TooLarge) {
+        reason = fileReason(name, "holds more than the 147318 bytes of a pattern file");
+    } else if (file.status == FileRead::Status::Ok) {
+        // Only a whole pattern file with the header of a 24-bit pattern is sent: anything
+        // else would put undefined pixels into the sensor's flash memory.
+        if (file.bytes.size() != static_cast<std::size_t>(kPatternFileSize)) {
+            reason = fileReason(name, "holds " + std::to_string(file.bytes.size()) +
+                                          " bytes, not the 147318 of a pattern file");
+        } else if (!headerAcceptedForSending(
+                       reinterpret_cast<const std::uint8_t*>(file.bytes.data()))) {
+            reason = fileReason(name, "has no header of a 24-bit pattern file");
+        } else {
+            CheckedFile& checked = patternFiles_[static_cast<std::size_t>(bank)];
+            checked.bytes = std::move(file.bytes);
+            checked.present = true;
+            return true;
+        }
+    }
+    fail(withReason(texts::kPatternsFileInvalid, reason));
+    return false;
+}
 
 void Transfer::writeParameters() {
     for (int item = 0; item <= kCommonItem; ++item) {
@@ -342,26 +422,20 @@ void Transfer::writeParameters() {
 
 // The common file holds the sensor's common block, of which the operator's file keeps the
 // first five words: before sending, the file's five words are merged into the block the
-// sensor holds now and the file is rewritten with all 32. False when the item is to be
-// skipped (the operator was told) or the transfer failed.
-bool Transfer::completeCommonFile(const std::string& name) {
-    std::int32_t fileWords[kCommonWords] = {};
-    int lines = readValueLines(name, fileWords, kCommonWords);
-    if (lines < 0) {
+// sensor holds now (into `block`) and the file is rewritten with all 32. False when the item
+// is to be skipped (the operator was told).
+bool Transfer::completeCommonFile(const std::string& name, std::uint8_t* block) {
+    const CheckedFile& checked = parameterFiles_[kCommonItem];
+    if (!checked.present) {
         view_.messages().notice(texts::kCommonFileNotice);
         return false;
     }
-    if (lines < kCommonWords) {
-        // The missing words have no value to send: refuse the file rather than guess.
-        fail(texts::kParametersFileInvalid);
-        return false;
-    }
-    std::uint8_t block[kBankWords * 2];
-    std::copy(transferBuffer, transferBuffer + sizeof block, block);
+    std::copy(transferBuffer, transferBuffer + kBankWords * 2, block);
     for (int i = 0; i < kCommonWords; ++i)
-        putBlockWord(block, i, static_cast<std::uint32_t>(fileWords[i]));
-    if (!writeFileSafely(name, wordLines(block, kBankWords))) {
-        view_.messages().notice(texts::kCommonFileNotice);
+        putBlockWord(block, i, checked.words[static_cast<std::size_t>(i)]);
+    std::string reason;
+    if (!writeFileSafely(name, wordLines(block, kBankWords), &reason)) {
+        view_.messages().notice(withReason(texts::kCommonFileNotice, reason));
         return false;
     }
     return true;
@@ -375,34 +449,25 @@ void Transfer::writeItem(int item) {
     if (!queryParameterBlock(item))
         return;
     std::string name = parameterFileName(request_.baseName, item);
-    if (common && !completeCommonFile(name))
-        return;
-
-    std::int32_t words[kBankWords] = {};
-    int lines = readValueLines(name, words, kBankWords);
-    if (lines < 0) {
-        std::string question = common
-                                   ? std::string(texts::kCommonFileMissing)
-                                   : missingBankFileQuestion(item, texts::kParametersFileMissing);
-        if (ask(question))
-            fail(texts::kTransferAborted);
-        return;
+    std::uint8_t payload[1 + kBankWords * 2];
+    payload[0] = static_cast<std::uint8_t>(item);
+    if (common) {
+        // What is sent is what the rewritten file holds: the file's five words and the
+        // sensor's own words 5 to 31.
+        if (!completeCommonFile(name, payload + 1))
+            return;
+    } else {
+        const CheckedFile& checked = parameterFiles_[static_cast<std::size_t>(item)];
+        if (!checked.present) {
+            if (ask(missingBankFileQuestion(item, texts::kParametersFileMissing)))
+                fail(texts::kTransferAborted);
+            return;
+        }
+        for (int i = 0; i < kBankWords; ++i)
+            putBlockWord(payload + 1, i, checked.words[static_cast<std::size_t>(i)]);
     }
     if (!queryParameterBlock(item))
         return;
-    if (lines < kBankWords) {
-        fail(texts::kParametersFileInvalid);
-        return;
-    }
-    std::uint8_t payload[1 + kBankWords * 2];
-    payload[0] = static_cast<std::uint8_t>(item);
-    for (int i = 0; i < kBankWords; ++i)
-        putBlockWord(payload + 1, i, static_cast<std::uint32_t>(words[i]));
-    if (!common && !blockIsThisModel(payload + 1)) {
-        view_.messages().error(texts::kFileModelNotZar4);
-        fail(texts::kTransferAborted);
-        return;
-    }
     if (stopped())
         return;
     std::copy(payload, payload + sizeof payload, transferBuffer);
@@ -433,20 +498,14 @@ void Transfer::writePattern(int bank) {
     std::string bankText = bankItemText(bank);
     view_.setItemText(bankText);
     view_.setProgress(0);
-    std::vector<std::uint8_t> file;
-    if (!readPatternFile(patternFileName(request_.baseName, bank), file)) {
+    const CheckedFile& file = patternFiles_[static_cast<std::size_t>(bank)];
+    if (!file.present) {
         if (ask(missingBankFileQuestion(bank, texts::kPatternsFileMissing)))
             fail(texts::kTransferAborted);
         return;
     }
-    // Only a whole pattern file with the header of a 24-bit pattern is sent: anything else
-    // would put undefined pixels into the sensor's flash memory.
-    if (file.size() != static_cast<std::size_t>(kPatternFileSize) ||
-        !headerAcceptedForSending(file.data())) {
-        fail(texts::kPatternsFileInvalid);
-        return;
-    }
-    const std::uint8_t* pixel = file.data() + kPatternHeaderSize;
+    const std::uint8_t* pixel =
+        reinterpret_cast<const std::uint8_t*>(file.bytes.data()) + kPatternHeaderSize;
     for (int half = 0; half < 2; ++half) {
         for (int block = 0; block < kHalfBlocks[half]; ++block) {
             std::fill(transferBuffer, transferBuffer + 1 + kEvenBlockPixels * 2, 0);

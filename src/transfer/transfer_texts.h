@@ -52,6 +52,8 @@ inline constexpr const char* kFailedToCreateFile = "Failed to create the file.";
 inline constexpr const char* kTransferAborted = "Transfering is aborted.";
 inline constexpr const char* kParametersFileInvalid = "The parameters file is invalid.";
 inline constexpr const char* kPatternsFileInvalid = "Patterns file is invalid.";
+// A parameter file that is there but cannot be read: the parameter editor's words for it.
+inline constexpr const char* kParametersFileUnreadable = "Failed to read a parameters file.";
 // The same words the parameter editor uses for a base name that cannot hold a file name.
 inline constexpr const char* kBaseNameTooLong =
     "The file name is too long. A file name may hold at most 250 characters.";

@@ -428,8 +428,10 @@ TEST_F(LoaderWindowTest, TheFileDialogOffersTheFourFiltersAndReturnsTheChosenFil
         QTest::keyClick(name, Qt::Key_Return);
     });
     // Should the dialog refuse the name (and say so in a box of its own), everything still
-    // open is closed here, so the test fails instead of waiting for an operator.
-    QTimer::singleShot(3000, [] {
+    // open is closed here, so the test fails instead of waiting for an operator. The guard
+    // ends the timer with this test, so it never closes a window of a later one.
+    QObject guard;
+    QTimer::singleShot(3000, &guard, [] {
         while (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             open->reject();
     });

@@ -2,6 +2,7 @@
 
 #include "app/base_name.h"
 #include "app/settings.h"
+#include "support/scoped_env.h"
 #include "support/scripted_messages.h"
 
 #include <csignal>
@@ -46,6 +47,47 @@ TEST(SettingsPathTest, ExtensionBecomesIniAndAFileWithoutOneGetsIniAppended) {
     // The running program knows its own full path.
     EXPECT_EQ(programPath().front(), '/');
     EXPECT_EQ(settingsPath(), settingsPathFor(programPath()));
+}
+
+// Beside the program when that file is there or its folder takes new files; otherwise the
+// operator's own zar4loader.ini.
+TEST(SettingsPathTest, BesideTheProgramElseTheOperatorsOwnFolder) {
+    TempFolder t;
+    const std::string bin = t.path / "bin";
+    fs::create_directory(bin);
+    const std::string user = t.path / "config" / "zar4loader";
+    const std::string beside = bin + "/zar4loader.ini";
+    struct Case {
+        bool takesNewFiles;
+        bool besideFile;
+        std::string userFolder;
+        std::string expected;
+    };
+    for (const Case& c : {
+             Case{true, false, user, beside}, // a copy in a folder of its own
+             Case{false, true, user, beside}, // a file that is there stays in use
+             Case{false, false, user, user + "/zar4loader.ini"}, // installed
+             Case{false, false, "", beside}, // no folder of the operator's: EXIT will say so
+         }) {
+        if (c.besideFile)
+            std::ofstream(beside) << "1";
+        else
+            fs::remove(beside);
+        const ConfigPlaces places{bin + "/zar4loader", c.takesNewFiles, c.userFolder, "/etc"};
+        EXPECT_EQ(settingsPathIn(places), c.expected) << c.takesNewFiles << c.besideFile;
+    }
+}
+
+// The first EXIT of an installed program makes the operator's own folder for its settings.
+TEST(SettingsFileTest, TheFirstSaveMakesTheOperatorsOwnFolder) {
+    TempFolder t;
+    ScopedEnv xdg("XDG_CONFIG_HOME", (t.path / "config").c_str());
+    const std::string path = joinPath(userConfigFolder(), "zar4loader.ini");
+    EXPECT_EQ(path, t.path / "config/zar4loader/zar4loader.ini");
+    ScriptedMessages messages;
+    ASSERT_TRUE(saveSettingsTo(path, LoaderSettings{}, messages));
+    EXPECT_EQ(readAll(path), kDefaultFile);
+    messages.verify();
 }
 
 TEST(SettingsFormatTest, DefaultsMakeTheTwentyThreeByteFile) {
@@ -192,6 +234,21 @@ TEST(SettingsFileTest, ASaveThatCannotBeFinishedKeepsTheOldFileAndSaysSo) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path), fs::directory_iterator()), 1)
         << "no temporary file is left beside the settings";
     messages.verify();
+}
+
+// Start-up never waits on a pipe named like the settings file, nor reads a huge one.
+TEST(SettingsFileTest, APipeOrAHugeFileGivesTheDefaultsAtOnce) {
+    TempFolder folder;
+    const std::string pipe = folder.path / "pipe.ini";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    EXPECT_EQ(loadSettingsFrom(pipe), LoaderSettings{});
+
+    const std::string huge = folder.path / "huge.ini";
+    std::ofstream(huge, std::ios::binary) << "2\n4\n0\n14\n1\n1\n1\nline1";
+    fs::resize_file(huge, 64 * 1024);
+    EXPECT_EQ(loadSettingsFrom(huge).portIndex, 2);
+    fs::resize_file(huge, 64 * 1024 + 1);
+    EXPECT_EQ(loadSettingsFrom(huge), LoaderSettings{});
 }
 
 TEST(SettingsFileTest, AMissingFolderIsReportedToo) {

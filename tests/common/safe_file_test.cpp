@@ -1,5 +1,7 @@
 #include "common/safe_file.h"
 
+#include <algorithm>
+
 #include <dirent.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -178,6 +180,53 @@ TEST_F(SafeFileTest, AFileInAFolderThatRefusesNewFilesIsRewrittenInPlace) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(read(path), "new");
     EXPECT_EQ(entries().size(), 1u);
+}
+
+// A killed run leaves its temporary file; the next write of the same target removes the ones
+// whose process has ended, and nothing that belongs to a running process or another target.
+TEST_F(SafeFileTest, LeftoversOfEndedRunsOfTheSameTargetAreRemoved) {
+    pid_t ended = fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0)
+        _exit(0);
+    ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+    const std::string target = "x.prM.zar4";
+    const std::vector<std::string> kept = {
+        temporaryFileName(target, 1, "a1B2c3"),                     // a running process
+        temporaryFileName(target, getpid(), "a1B2c3"),              // this one
+        temporaryFileName("x.pr0.zar4", ended, "a1B2c3"),           // another target
+        "." + target + ".tmpQ1w2e3",                                // no process in the name
+        "." + target + ".tmp" + std::to_string(ended) + "-a1B2c3d", // not the name's shape
+    };
+    const std::string removed = temporaryFileName(target, ended, "a1B2c3");
+    EXPECT_EQ(temporaryFileOwner(removed, target), ended);
+    for (const std::string& name : kept)
+        ASSERT_TRUE(writeFileSafely(dir_ + "/" + name, "half"));
+    ASSERT_TRUE(writeFileSafely(dir_ + "/" + removed, "half"));
+
+    ASSERT_TRUE(writeFileSafely(dir_ + "/" + target, "1\n"));
+    auto names = entries();
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected = kept;
+    expected.push_back(target);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+}
+
+// Run as root, a replaced file keeps the operator's ownership as well as its bits.
+TEST_F(SafeFileTest, RootKeepsTheOwnerAndGroupOfTheFileItReplaces) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another user";
+    std::string path = dir_ + "/owned.pr1.zar4";
+    ASSERT_TRUE(writeFileSafely(path, "1"));
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0604), 0);
+    ASSERT_TRUE(writeFileSafely(path, "2"));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
 }
 
 TEST_F(SafeFileTest, ReadableTest) {

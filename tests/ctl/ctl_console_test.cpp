@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <streambuf>
+#include <thread>
 
 namespace zar4::ctl {
 namespace {
@@ -139,6 +141,57 @@ TEST(ConsoleView, TheBarShowsBytesRateAndTimeLeftAndCtrlCBecomesCancel) {
     stopRequest = StopRequest::None;
 }
 
+// After Ctrl-C the last picture holds the figures alone (the command prints the outcome once)
+// and blanks out the "^C" the terminal echoed after the line.
+TEST(ConsoleView, TheLastPictureBlanksTheEchoAndLeavesTheOutcomeToTheCommand) {
+    std::ostringstream err;
+    ConsoleLine line(err);
+    std::istringstream none;
+    ConsoleMessages boxes(line, none, false, Answer::Ask, Answer::Ask);
+    ConsoleView view(line, boxes, true, 1000);
+    view.setStatusText("Reading Patterns");
+    interruptRequested = 1;
+    view.pump();
+    EXPECT_EQ(stopRequest, StopRequest::Cancelled);
+    view.setStatusText(texts::kAborted);
+    view.finish();
+    const std::string first = progressLine(0, 1000, 0, "Reading Patterns", "");
+    const std::string last = progressLine(0, 1000, 0, "", "");
+    EXPECT_EQ(err.str(),
+              "\r" + first + "\r" + last + std::string(first.size() + 2 - last.size(), ' ') + "\n");
+    EXPECT_EQ(view.statusText(), texts::kAborted);
+    stopRequest = StopRequest::None;
+}
+
+// An operator who takes a while to answer does not slow the shown rate down.
+TEST(ConsoleView, TheRateLeavesOutTheWaitForAnAnswer) {
+    struct SlowAnswer : std::streambuf {
+        char yes[2] = {'y', '\n'};
+        int_type underflow() override {
+            if (gptr() == yes + 2)
+                return traits_type::eof();
+            std::this_thread::sleep_for(std::chrono::milliseconds(600));
+            setg(yes, yes, yes + 2);
+            return 'y';
+        }
+    } slow;
+    std::istream in(&slow);
+    std::ostringstream err;
+    ConsoleLine line(err);
+    ConsoleMessages boxes(line, in, true, Answer::Ask, Answer::Ask);
+    ConsoleView view(line, boxes, true, 200000);
+    EXPECT_TRUE(boxes.ask(texts::kOverwriteFile));
+    view.wireBytes(100000);
+    view.finish();
+    // Counting the wait, the rate would be at most 100 kB / 0.6 s.
+    const std::string text = err.str();
+    const auto unit = text.rfind(" kB/s");
+    if (unit != std::string::npos) {
+        const double rate = std::stod(text.substr(text.rfind(' ', unit - 1) + 1));
+        EXPECT_GT(rate, 170.0) << text;
+    }
+}
+
 // The write is agreed to by --yes or by a Yes typed at the terminal; a typed No is refused
 // like a missing --yes (status 2, with the reason), Ctrl-C at the question stops (status 3).
 // Either way the port is never opened.
@@ -157,7 +210,8 @@ TEST(Ctl, WriteAtATerminalGoesOnOnlyAfterATypedYes) {
         int status = runCtl({"write", "--port", "/nonexistent/ttyZAR4", "line1"}, env);
         EXPECT_EQ(status, c.status) << c.typed << err.str();
         EXPECT_NE(err.str().find(texts::kAgreeToOverwriteSensor), std::string::npos);
-        EXPECT_EQ(out.str(), "");
+        // Ctrl-C at the question is told as a CANCEL is.
+        EXPECT_EQ(out.str(), c.interrupted ? std::string(texts::kAborted) + "\n" : "");
         if (c.status == kExitUsage) {
             EXPECT_NE(err.str().find("--yes"), std::string::npos) << err.str();
         }

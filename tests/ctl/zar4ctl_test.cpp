@@ -210,7 +210,8 @@ TEST_F(Zar4Ctl, FailuresOfTheSensorAreStatusOneWithTheirText) {
 
     r = ctl({"connect", "--port", dir.path() + "/no-such-device"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, std::string("Error: ") + kFailedToOpenPort + "\n");
+    EXPECT_EQ(r.err, std::string("Error: ") + kFailedToOpenPort + "\n" + dir.path() +
+                         "/no-such-device: no such device\n");
 }
 
 TEST_F(Zar4Ctl, CtrlCActsAsCancelAndTheSensorStillGoesBackToRun) {

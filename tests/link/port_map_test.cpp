@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -107,6 +108,39 @@ TEST_F(PortMapTest, MapFileIsNamedAfterTheProgram) {
     EXPECT_EQ(portMapPathForProgram("/x/.hidden"), "/x/.hidden.ports");
     EXPECT_EQ(portMapPathForProgram("zar4ctl"), "zar4ctl.ports");
     EXPECT_EQ(portMapPathForProgram("build/a.b.c"), "build/a.b.ports");
+}
+
+// The map in force: beside the program, else the operator's own, else the machine's.
+TEST_F(PortMapTest, BesideTheProgramThenTheOperatorsThenTheMachines) {
+    namespace fs = std::filesystem;
+    const std::string bin = folder + "/bin", user = folder + "/user", etc = folder + "/etc";
+    for (const auto& d : {bin, user, etc})
+        fs::create_directory(d);
+    const ConfigPlaces places{bin + "/zar4ctl", false, user, etc};
+    struct Case {
+        bool beside, own, machine;
+        std::string expected;
+    };
+    for (const Case& c : {Case{true, true, true, bin + "/zar4ctl.ports"},
+                          Case{false, true, true, user + "/zar4loader.ports"},
+                          Case{false, false, true, etc + "/zar4loader.ports"},
+                          Case{false, false, false, bin + "/zar4ctl.ports"}}) {
+        const std::pair<bool, std::string> files[] = {{c.beside, bin + "/zar4ctl.ports"},
+                                                      {c.own, user + "/zar4loader.ports"},
+                                                      {c.machine, etc + "/zar4loader.ports"}};
+        for (const auto& [there, path] : files) {
+            if (there)
+                std::ofstream(path) << "COM1=/dev/ttyUSB0\n";
+            else
+                fs::remove(path);
+        }
+        EXPECT_EQ(portMapPathIn(places), c.expected);
+    }
+    // No folder of the operator's known: the machine's map still counts.
+    std::ofstream(etc + "/zar4loader.ports") << "COM1=/dev/ttyUSB0\n";
+    EXPECT_EQ(portMapPathIn({bin + "/zar4ctl", false, "", etc}), etc + "/zar4loader.ports");
+    for (const auto& d : {bin, user, etc})
+        fs::remove_all(d);
 }
 
 } // namespace

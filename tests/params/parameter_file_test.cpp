@@ -21,6 +21,46 @@ TEST(ParameterFileName, SuffixIsOneUpperCaseHexDigitOrM) {
     EXPECT_EQ(parameterFileName("/d/line1", 15), "/d/line1.prM.zar4");
     EXPECT_TRUE(baseNameFits(std::string(250, 'a')));
     EXPECT_FALSE(baseNameFits(std::string(251, 'a')));
+    // Characters, as the operator counts them: 250 Japanese characters are 750 bytes.
+    std::string japanese;
+    for (int i = 0; i < 250; ++i)
+        japanese += "\xE6\x97\xA5";
+    EXPECT_TRUE(baseNameFits(japanese));
+    EXPECT_FALSE(baseNameFits(japanese + "a"));
+}
+
+// A write sends only files whose every line read is one number the sensor can hold.
+TEST(StrictValueLines, EachLineReadIsOneNumberFrom0To65535) {
+    struct Case {
+        const char* text;
+        int count;
+        const char* why; // empty: accepted
+    };
+    const Case cases[] = {
+        {"0\n65535\n", 2, ""},
+        {" 7 \r\n\t42\r\n", 2, ""},
+        {"1\n2", 2, ""},          // no line feed after the last line
+        {"1\n2\nhello\n", 2, ""}, // lines after the ones read are not looked at
+        {"1\n", 2, "line 2 is missing"},
+        {"", 1, "line 1 is missing"},
+        {"1\n\n", 2, "line 2 is not a number from 0 to 65535"},
+        {"hello world\n", 1, "line 1 is not a number from 0 to 65535"},
+        {"-1\n", 1, "line 1 is not a number from 0 to 65535"},
+        {"+5\n", 1, "line 1 is not a number from 0 to 65535"},
+        {"65536\n", 1, "line 1 is not a number from 0 to 65535"},
+        {"99999999999\n", 1, "line 1 is not a number from 0 to 65535"},
+        {"1 2\n", 1, "line 1 is not a number from 0 to 65535"},
+        {"12x\n", 1, "line 1 is not a number from 0 to 65535"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::uint16_t words[2] = {};
+        EXPECT_EQ(readStrictValueLines(c.text, words, c.count), c.why);
+    }
+    std::uint16_t words[2] = {};
+    ASSERT_EQ(readStrictValueLines(" 7 \r\n65535", words, 2), "");
+    EXPECT_EQ(words[0], 7);
+    EXPECT_EQ(words[1], 65535);
 }
 
 TEST(ValueLine, DigitsUpToTheFirstOtherCharacter) {
@@ -283,6 +323,23 @@ TEST_F(OpenForEditing, AFileThatCannotBeReadIsNotTakenForMissing) {
               0);
     messages.expectNotice(kUnreadableFileText);
     EXPECT_FALSE(openForEditing(set, base, messages));
+}
+
+// The editor reads leniently, but a pipe of a data file's name is refused at once and a huge
+// file is read no further than its first 64 KiB.
+TEST_F(OpenForEditing, APipeIsRefusedAtOnceAndAHugeFileIsReadOnlyAtItsStart) {
+    writeWholeSet(false);
+    fs::remove(parameterFileName(base, 3));
+    ASSERT_EQ(::mkfifo(parameterFileName(base, 3).c_str(), 0644), 0);
+    messages.expectNotice(kUnreadableFileText);
+    EXPECT_FALSE(openForEditing(set, base, messages));
+    messages.verify();
+
+    fs::remove(parameterFileName(base, 3));
+    writeBankFile(base, 3, distinctBankRecord(3), false);
+    fs::resize_file(parameterFileName(base, 3), 1ull << 32); // 4 GB, sparse, after 32 lines
+    EXPECT_TRUE(openForEditing(set, base, messages));
+    EXPECT_EQ(set.bank[3].words, distinctBankRecord(3).words);
 }
 
 TEST_F(OpenForEditing, TooLongABaseNameTouchesNothing) {

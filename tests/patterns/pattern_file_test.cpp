@@ -185,6 +185,10 @@ TEST_F(PatternFileTest, MissingFolderOrUnwritableTargetFailWithoutChanges) {
     const PatternImage before = image;
     EXPECT_FALSE(loadPatternForEditing(dir_ + "/absent.bmp", header, image));
     EXPECT_FALSE(loadPatternForEditing(dir_, header, image)); // a folder is no pattern file
+    const std::string pipe = dir_ + "/pipe.pt0.bmp";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    EXPECT_FALSE(loadPatternForEditing(pipe, header, image)); // refused at once, no wait
+    ::unlink(pipe.c_str());
     EXPECT_EQ(image.raster, before.raster);
 
     EXPECT_FALSE(savePattern(dir_ + "/no/such/folder/x.bmp", image));

@@ -4,6 +4,11 @@
 #include "transfer/transfer_fixture.h"
 
 #include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace zar4::test {
 namespace {
@@ -61,9 +66,39 @@ TEST_F(Connect, FailuresShowTheirTextAndCloseThePort) {
     EXPECT_FALSE(portIsOpen(kPort));
     EXPECT_TRUE(wire().empty());
 
-    setPortDevice(kPort, dir.path() + "/no-such-device");
-    boxes.expectError(kFailedToOpenPort);
+    const std::string missing = dir.path() + "/no-such-device";
+    setPortDevice(kPort, missing);
+    boxes.expectError(std::string(kFailedToOpenPort) + "\n" + missing + ": no such device");
     EXPECT_FALSE(connectSensor(kPort, 4, boxes, false));
+    boxes.verify();
+}
+
+TEST_F(Connect, APortAnotherProgramHoldsNamesThatProgram) {
+    start();
+    // Another program holds the line: a child that opens and locks it, as a second loader does.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int fd = ::open(sim_->devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        (void)!::write(ready[1], locked ? "1" : "0", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char locked = 0;
+    ASSERT_EQ(::read(ready[0], &locked, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ASSERT_EQ(locked, '1');
+
+    boxes.expectError(std::string(kFailedToOpenPort) + "\n" + sim_->devicePath() +
+                      ": in use by process " + std::to_string(holder) + " (test_transfer)");
+    EXPECT_FALSE(connectSensor(kPort, 4, boxes, false));
+    EXPECT_FALSE(portIsOpen(kPort));
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
     boxes.verify();
 }
 

@@ -168,7 +168,8 @@ TEST_F(ReadTransfer, AFileThatCannotBeCreatedFailsTheTransfer) {
     TransferRequest request;
     request.baseName = dir.path() + "/no-such-folder/line1";
     request.firstBank = request.lastBank = 0;
-    view.boxes.expectError(kFailedToCreateFile);
+    view.boxes.expectError(std::string(kFailedToCreateFile) + "\n" +
+                           parameterFileName(request.baseName, 0) + ": no such file or directory");
     EXPECT_EQ(runTransfer(request, view, kPort), TransferOutcome::Failed);
     view.boxes.verify();
     EXPECT_EQ(wire(), getParameterBlock(0));
@@ -176,7 +177,8 @@ TEST_F(ReadTransfer, AFileThatCannotBeCreatedFailsTheTransfer) {
     // The same for a pattern: nothing beyond the query is asked of the sensor.
     sim_->clearLog();
     request.includeParameters = false;
-    view.boxes.expectError(kFailedToCreateFile);
+    view.boxes.expectError(std::string(kFailedToCreateFile) + "\n" +
+                           patternFileName(request.baseName, 0) + ": no such file or directory");
     EXPECT_EQ(runTransfer(request, view, kPort), TransferOutcome::Failed);
     view.boxes.verify();
     EXPECT_EQ(wire(), getParameterBlock(0));
@@ -267,14 +269,16 @@ TEST_F(SensorTest, ATimeOutInAPatternKeepsThePreviousFileAndRequestsNoFurtherBlo
 TEST_F(ReadTransfer, APatternFileThatCannotBeWrittenWholeFailsAndKeepsThePreviousOne) {
     writeFile(patternFile(5), "yesterday's pattern");
     view.boxes.expectQuestion(kOverwriteFile, true);
-    view.boxes.expectError(kFailedToCreateFile);
+    const std::string failure =
+        std::string(kFailedToCreateFile) + "\n" + patternFile(5) + ": file too large";
+    view.boxes.expectError(failure);
     {
         // Room for the header and rows 0 to 49 (blocks 0 to 99): block 100 finds the disk full.
         FileSizeLimit full(kPatternHeaderSize + 50 * (128 + 108) * 3);
         ASSERT_TRUE(full.applied());
         EXPECT_EQ(run(Operation::Read, 5, 5, false, true), TransferOutcome::Failed);
     }
-    EXPECT_EQ(lastErrorText, kFailedToCreateFile);
+    EXPECT_EQ(lastErrorText, failure);
     Bytes expected = getParameterBlock(5);
     append(expected, frame(Command::LoadPatternHalf, {24}));
     for (int block = 0; block <= 100; ++block)

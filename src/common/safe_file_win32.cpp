@@ -1,0 +1,166 @@
+#include "common/file_access.h"
+#include "common/safe_file.h"
+
+#include <windows.h>
+
+namespace zar4 {
+
+namespace {
+
+HANDLE asHandle(std::intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+
+bool writeAll(HANDLE h, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const DWORD chunk = static_cast<DWORD>(size > (1u << 20) ? (1u << 20) : size);
+        DWORD n = 0;
+        if (!WriteFile(h, p, chunk, &n, nullptr))
+            return false;
+        if (n == 0) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        p += n;
+        size -= n;
+    }
+    return true;
+}
+
+std::string lastErrorText() {
+    return systemErrorText(static_cast<int>(GetLastError()));
+}
+
+// A name for the temporary file that no other writer picks: the tick count and a counter.
+std::string uniquePart() {
+    static unsigned counter = 0;
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned long long seed = GetTickCount64() * 2654435761ull + (++counter) * 40503ull;
+    std::string part(6, 'A');
+    for (char& c : part) {
+        c = kLetters[seed % 62];
+        seed /= 62;
+    }
+    return part;
+}
+
+} // namespace
+
+bool SafeFileWriter::open(const std::string& requested) {
+    abandon();
+    failure_.clear();
+    requested_ = requested;
+    if (requested.empty()) {
+        failure_ = fileReason(requested, systemErrorText(ERROR_INVALID_NAME));
+        return false;
+    }
+    if (std::string problem = replaceTargetProblem(requested, true); !problem.empty()) {
+        failure_ = fileReason(requested, problem);
+        return false;
+    }
+    removeLeftoverTemporaries(requested);
+    const std::string folder = folderOf(requested);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temp =
+            folder + "\\" +
+            temporaryFileName(fileNameOf(requested), currentProcessId(), uniquePart());
+        HANDLE h = CreateFileW(utf16FromUtf8(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS)
+                continue;
+            failure_ = fileReason(requested, systemErrorText(static_cast<int>(error)));
+            SetLastError(error); // for the in-place save, which asks why
+            return false;
+        }
+        handle_ = reinterpret_cast<std::intptr_t>(h);
+        good_ = true;
+        target_ = requested;
+        temp_ = temp;
+        return true;
+    }
+    failure_ = fileReason(requested, systemErrorText(ERROR_FILE_EXISTS));
+    return false;
+}
+
+bool SafeFileWriter::write(const void* data, std::size_t size) {
+    if (handle_ == -1 || !good_)
+        return false;
+    good_ = writeAll(asHandle(handle_), data, size);
+    if (!good_)
+        failure_ = fileReason(requested_, lastErrorText());
+    return good_;
+}
+
+bool SafeFileWriter::commit() {
+    if (handle_ == -1)
+        return false;
+    HANDLE h = asHandle(handle_);
+    handle_ = -1;
+    bool ok = good_;
+    if (ok && !FlushFileBuffers(h)) {
+        failure_ = fileReason(requested_, lastErrorText());
+        ok = false;
+    }
+    if (!CloseHandle(h) && ok) {
+        failure_ = fileReason(requested_, lastErrorText());
+        ok = false;
+    }
+    const std::wstring temp = utf16FromUtf8(temp_);
+    if (ok && MoveFileExW(temp.c_str(), utf16FromUtf8(target_).c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        temp_.clear();
+        good_ = false;
+        return true;
+    }
+    if (ok)
+        failure_ = fileReason(requested_, lastErrorText());
+    DeleteFileW(temp.c_str());
+    temp_.clear();
+    good_ = false;
+    return false;
+}
+
+void SafeFileWriter::abandon() {
+    if (handle_ != -1) {
+        CloseHandle(asHandle(handle_));
+        handle_ = -1;
+    }
+    if (!temp_.empty()) {
+        DeleteFileW(utf16FromUtf8(temp_).c_str());
+        temp_.clear();
+    }
+    good_ = false;
+}
+
+bool writeFileSafelyOrInPlace(const std::string& path, std::string_view data) {
+    SafeFileWriter writer;
+    if (writer.open(path))
+        return writer.write(data.data(), data.size()) && writer.commit();
+    // Only a folder that refuses new files while the file itself may be written is worth a
+    // second try; truncating after any other failure could lose what the file held.
+    if (GetLastError() != ERROR_ACCESS_DENIED || fileInfo(path).kind != FileKind::Regular ||
+        !replaceTargetProblem(path, false).empty())
+        return false;
+    HANDLE h = CreateFileW(utf16FromUtf8(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                           TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = writeAll(h, data.data(), data.size()) && FlushFileBuffers(h);
+    ok = CloseHandle(h) && ok;
+    return ok;
+}
+
+bool fileIsReadable(const std::string& path) {
+    HANDLE h = CreateFileW(utf16FromUtf8(path).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
+} // namespace zar4

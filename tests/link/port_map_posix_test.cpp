@@ -1,0 +1,51 @@
+// What only Linux can put where a port map is looked for: a pipe. Checked with an oversized
+// map in the same test, as both are refused before anything is read.
+
+#include "link/port_map.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zar4::test {
+namespace {
+
+class PortMapTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto dir = std::filesystem::temp_directory_path() /
+                         ("zar4-portmap-" + std::to_string(std::random_device{}()));
+        ASSERT_TRUE(std::filesystem::create_directory(dir));
+        folder = dir.generic_string();
+    }
+    void TearDown() override {
+        clearPortMap();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    void writeMap(const std::string& text) {
+        std::ofstream(folder + "/zar4loader.ports", std::ios::binary) << text;
+    }
+    std::string folder;
+};
+
+// A pipe named like the map is refused without waiting on it, a map over 64 KiB without
+// reading it; the map in use stays.
+TEST_F(PortMapTest, APipeOrAMapOver64KiBIsRefusedAtOnce) {
+    writeMap("COM2=/dev/ttyUSB0\n");
+    ASSERT_TRUE(loadPortMap(folder + "/zar4loader.ports"));
+    const std::string pipe = folder + "/pipe.ports";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    EXPECT_FALSE(loadPortMap(pipe));
+    ::unlink(pipe.c_str());
+    ASSERT_EQ(::truncate((folder + "/zar4loader.ports").c_str(), 64 * 1024 + 1), 0);
+    EXPECT_FALSE(loadPortMap(folder + "/zar4loader.ports"));
+    EXPECT_EQ(devicePathForPort(2), "/dev/ttyUSB0");
+}
+
+} // namespace
+} // namespace zar4::test
