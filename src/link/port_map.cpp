@@ -137,4 +137,8 @@ std::string portMapPathForProgram(const std::string& programPath) {
     return programPath + ".ports";
 }
 
+const std::map<int, std::string>& portMapEntries() {
+    return portMap();
+}
+
 } // namespace zar4

@@ -26,4 +26,7 @@ std::map<int, std::string> parsePortMap(const std::string& text);
 // place of "ini" (zar4loader -> zar4loader.ports).
 std::string portMapPathForProgram(const std::string& programPath);
 
+// The entries of the map in force (what the map files say, not the defaults).
+const std::map<int, std::string>& portMapEntries();
+
 } // namespace zar4
