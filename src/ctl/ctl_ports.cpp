@@ -30,11 +30,6 @@ std::string comName(int n) {
     return "COM" + std::to_string(n);
 }
 
-// The name a port-map line gives the device: the by-id link survives replugging.
-const std::string& stableName(const SerialDevice& d) {
-    return d.byId.empty() ? d.device : d.byId;
-}
-
 std::string usbId(const SerialDevice& d) {
     return d.vendorId.empty() ? std::string() : d.vendorId + ":" + d.productId;
 }
@@ -103,20 +98,7 @@ std::string description(const SerialDevice& d) {
     if (text.empty()) {
         text = d.bus.empty() ? "serial device" : d.bus + " serial device";
     }
-    return text + (d.byId.empty() ? "" : ", now " + d.device);
-}
-
-// Every COM number that a map entry claims, present device or not: an adapter unplugged
-// today keeps its number.
-std::vector<int> numbersInUse(const std::vector<ListedPort>& ports) {
-    std::set<int> used;
-    for (const auto& entry : portMapEntries()) {
-        used.insert(entry.first);
-    }
-    for (const auto& port : ports) {
-        used.insert(port.comPorts.begin(), port.comPorts.end());
-    }
-    return {used.begin(), used.end()};
+    return text;
 }
 
 } // namespace
@@ -145,8 +127,14 @@ std::vector<ListedPort> listPorts(bool includePseudoTerminals) {
 }
 
 std::string portMapText(const std::vector<ListedPort>& ports,
-                        const std::vector<int>& numbersInUse) {
-    std::set<int> used(numbersInUse.begin(), numbersInUse.end());
+                        const std::map<int, std::string>& entries) {
+    std::set<int> used;
+    for (const auto& entry : entries) {
+        used.insert(entry.first);
+    }
+    for (const auto& port : ports) {
+        used.insert(port.comPorts.begin(), port.comPorts.end());
+    }
     int next = 1;
     std::string text = "# zar4loader.ports: COM names for the serial devices of this machine, by "
                        "names that stay\n# the same when a device is plugged in again.\n";
@@ -157,14 +145,20 @@ std::string portMapText(const std::vector<ListedPort>& ports,
                 ++next;
             }
             if (next > kPortCount) {
-                text += "# no COM number left for " + port.device.device + "\n";
+                text += "# no COM name left for " + port.device.device + "\n";
                 continue;
             }
             n = next;
             used.insert(n);
         }
-        text += "# " + description(port.device) + "\n";
-        text += comName(n) + "=" + stableName(port.device) + "\n";
+        std::string name = port.device.byId;
+        if (name.empty()) {
+            const auto entry = entries.find(n);
+            name = entry != entries.end() ? entry->second : port.device.device;
+        }
+        text += "# " + description(port.device) +
+                (name == port.device.device ? "" : ", now " + port.device.device) + "\n";
+        text += comName(n) + "=" + name + "\n";
     }
     return text;
 }
@@ -190,7 +184,7 @@ int runPorts(const CtlOptions& options, CtlEnvironment& env) {
             JsonObject::event("start").add("command", "ports").add("version", kProjectVersion));
     }
     const std::vector<ListedPort> ports = listPorts(options.allPorts);
-    const std::string map = options.mapLines ? portMapText(ports, numbersInUse(ports)) : "";
+    const std::string map = options.mapLines ? portMapText(ports, portMapEntries()) : "";
     if (options.json) {
         std::vector<JsonObject> objects;
         for (const auto& port : ports) {

@@ -5,6 +5,7 @@
 
 #include "link/port_discovery.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,10 +25,12 @@ struct ListedPort {
 // with its COM numbers under the port map now loaded and its access state.
 std::vector<ListedPort> listPorts(bool includePseudoTerminals);
 
-// Port-map lines naming each device by its stable name (its by-id link, else its device
-// path). A device keeps the COM number it has; the others take the lowest numbers that
-// neither the map nor another device uses, COM1-COM9 first (the desktop program's list).
-std::string portMapText(const std::vector<ListedPort>& ports, const std::vector<int>& numbersInUse);
+// Port-map lines naming each device by its stable name: its by-id link, else the name the
+// map `entries` give it now, else its device path. A device keeps the COM number it has; the
+// others take the lowest numbers that neither the map (a device unplugged today keeps its
+// number) nor another device uses, COM1-COM9 first (the desktop program's list).
+std::string portMapText(const std::vector<ListedPort>& ports,
+                        const std::map<int, std::string>& entries);
 
 std::string portsUsage();
 
