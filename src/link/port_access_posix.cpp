@@ -143,7 +143,13 @@ std::string portAccessState(const std::string& device) {
     if (const auto holder = findPortHolder(device)) {
         return holderText(*holder);
     }
-    // Another loader that this user cannot see through /proc still holds the lock.
+    // Root sees every process's descriptors: with no holder among them, nobody holds the
+    // lock either, and the device is not opened (an open raises the modem lines of a real
+    // port, and a lock held even for an instant can refuse another program's open).
+    if (::geteuid() == 0) {
+        return "ok";
+    }
+    // Another loader that this user cannot see through /proc may still hold the lock.
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return errno == EACCES ? deniedText(device, false) : std::string(std::strerror(errno));
