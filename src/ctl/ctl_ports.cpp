@@ -83,7 +83,7 @@ void printPort(std::ostream& out, const ListedPort& port) {
     }
 }
 
-// "FTDI FT232R USB UART, serial A10K" for the comment above a port-map line.
+// "FTDI FT232R USB UART (0403:6001), serial A10K" for the comment above a port-map line.
 std::string description(const SerialDevice& d) {
     std::string text = d.manufacturer;
     if (!d.product.empty()) {
