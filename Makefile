@@ -4,8 +4,8 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps configure build test sanitize fuzz bench demo render format format-check clean \
-        windows windows-test
+.PHONY: all deps configure build test package sanitize fuzz bench demo render format format-check \
+        clean windows windows-test
 
 # The Windows build (cross-compiled with mingw-w64, tested under wine): its Qt is a Qt 6 built
 # for mingw-w64 (scripts/build-qt-windows); without one, everything but the windows is built.
@@ -27,6 +27,14 @@ build: configure
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package $(BUILD)/zar4loader_<version>_amd64.deb, which lintian must pass without
+# an error. scripts/check-package installs, runs and removes it.
+package: build
+	cd $(BUILD) && cpack -G DEB
+	lintian --fail-on error \
+	    $(BUILD)/zar4loader_$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' \
+	    $(BUILD)/CMakeCache.txt)_amd64.deb
 
 # The core tests (no Qt) built with AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps

@@ -11,13 +11,6 @@ std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + separators.front() + name;
 }
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of(pathSeparators());
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
-}
-
 ConfigPlaces configPlacesFor(const std::string& programFile) {
     ConfigPlaces places;
     places.programFile = programFile;

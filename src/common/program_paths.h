@@ -3,6 +3,8 @@
 // operator's configuration folder and the system-wide one. Paths are UTF-8 text on every
 // system.
 
+#include "common/file_access.h"
+
 #include <string>
 
 namespace zar4 {
@@ -14,13 +16,9 @@ std::string runningProgramPath();
 const char* pathSeparators();
 // `folder` and `name` joined with the system's separator (just `name` when `folder` is empty).
 std::string joinPath(const std::string& folder, const std::string& name);
-// The folder part of `path`: "." when it has none, "/" for a file in the root.
-std::string folderOf(const std::string& path);
 
 // True when the program may create new files in `folder` now.
 bool folderTakesNewFiles(const std::string& folder);
-// True when something stands at `path` (a file of any kind, or a folder).
-bool pathExists(const std::string& path);
 // Creates `folder` and any missing parents, open to the operator alone. True when it is
 // there afterwards.
 bool makeFolders(const std::string& folder);

@@ -36,11 +36,6 @@ bool folderTakesNewFiles(const std::string& folder) {
     return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
-bool pathExists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 bool makeFolders(const std::string& folder) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) == 0)

@@ -7,17 +7,7 @@ namespace zar4 {
 
 namespace {
 
-std::wstring wide(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int n =
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                              n);
-    return out;
-}
+std::wstring wide(const std::string& text) { return utf16FromUtf8(text); }
 
 std::string utf8(const wchar_t* text, std::size_t length) {
     if (length == 0)
@@ -76,10 +66,6 @@ bool folderTakesNewFiles(const std::string& folder) {
         return false;
     ::CloseHandle(h);
     return true;
-}
-
-bool pathExists(const std::string& path) {
-    return ::GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool makeFolders(const std::string& folder) {

@@ -2,6 +2,7 @@
 
 #include "ctl/console.h"
 #include "ctl/ctl_options.h"
+#include "ctl/ctl_ports.h"
 #include "link/port_access.h"
 #include "link/port_map.h"
 #include "link/serial_port.h"
@@ -154,6 +155,8 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
         env.err << "zar4ctl: the port map " << mapPath << " cannot be read\n";
         return kExitUsage;
     }
+    if (o.command == CtlCommand::Ports)
+        return runPorts(o, env);
     std::string why;
     int port = resolvePort(o.port, why);
     if (port < 0)
@@ -178,6 +181,7 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
     case CtlCommand::Read:
     case CtlCommand::Write:
         return runTransferCommand(o, port, env, line, messages);
+    case CtlCommand::Ports: // answered above, before any port is chosen
     case CtlCommand::None:
         break;
     }

@@ -1,5 +1,7 @@
 #include "ctl/ctl_options.h"
 
+#include "ctl/ctl_ports.h"
+
 #include <cstdlib>
 
 namespace zar4::ctl {
@@ -30,6 +32,8 @@ bool parseBanks(const std::string& text, int& first, int& last) {
 }
 
 bool commandTakes(CtlCommand command, const std::string& option) {
+    if (command == CtlCommand::Ports)
+        return option == "--help" || option == "--all" || option == "--map" || option == "--json";
     bool transfer = command == CtlCommand::Read || command == CtlCommand::Write;
     if (option == "--port" || option == "--baud" || option == "--help")
         return true;
@@ -61,6 +65,8 @@ const char* commandName(CtlCommand command) {
         return "read";
     case CtlCommand::Write:
         return "write";
+    case CtlCommand::Ports:
+        return "ports";
     case CtlCommand::None:
         break;
     }
@@ -88,7 +94,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
         result.ok = true;
         return result;
     }
-    for (CtlCommand c : {CtlCommand::Connect, CtlCommand::Run, CtlCommand::Read, CtlCommand::Write})
+    for (CtlCommand c : {CtlCommand::Connect, CtlCommand::Run, CtlCommand::Read, CtlCommand::Write,
+                         CtlCommand::Ports})
         if (first == commandName(c))
             o.command = c;
     if (o.command == CtlCommand::None)
@@ -170,6 +177,12 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             o.noConnect = true;
         } else if (arg == "--keep-stopped") {
             o.keepStopped = true;
+        } else if (arg == "--all") {
+            o.allPorts = true;
+        } else if (arg == "--map") {
+            o.mapLines = true;
+        } else if (arg == "--json") {
+            o.json = true;
         }
     }
     if (o.help) {
@@ -188,7 +201,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
         return refuse(std::string("'") + commandName(o.command) + "' takes no '" + positional[0] +
                       "'");
     }
-    if (o.port.empty())
+    if (o.port.empty() && o.command != CtlCommand::Ports)
         return refuse("--port is required");
     if (!o.parameters && !o.patterns) {
         o.parameters = true;
@@ -252,6 +265,8 @@ std::string usageText(CtlCommand command) {
                "  --yes               agree to overwrite the sensor's settings without "
                "asking\n\n" +
                status;
+    case CtlCommand::Ports:
+        return portsUsage();
     case CtlCommand::None:
         break;
     }
@@ -261,7 +276,8 @@ std::string usageText(CtlCommand command) {
            "  connect  stop the sensor (PC communication mode)\n"
            "  run      send the sensor back to run mode\n"
            "  read     read parameters and patterns from the sensor into files\n"
-           "  write    write parameter and pattern files into the sensor\n\n"
+           "  write    write parameter and pattern files into the sensor\n"
+           "  ports    list the serial devices, their stable names and COM names\n\n"
            "zar4ctl COMMAND --help describes each command.\n\n" +
            status;
 }

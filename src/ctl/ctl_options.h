@@ -7,7 +7,7 @@
 
 namespace zar4::ctl {
 
-enum class CtlCommand { None, Connect, Run, Read, Write };
+enum class CtlCommand { None, Connect, Run, Read, Write, Ports };
 
 // How a question is answered: from the operator at a terminal, or fixed by an option.
 enum class Answer { Ask, Yes, No };
@@ -27,6 +27,9 @@ struct CtlOptions {
     bool noConnect = false;
     bool keepStopped = false;
     std::string base;
+    bool allPorts = false; // ports --all: pseudo-terminals too
+    bool mapLines = false; // ports --map
+    bool json = false;
 };
 
 struct ParseResult {

@@ -52,6 +52,7 @@ std::string reasonFor(DWORD error) {
         return "in use by another program";
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
     case ERROR_BAD_UNIT:
     case ERROR_DEV_NOT_EXIST:
         return "no such device";

@@ -34,4 +34,7 @@ std::string portMapPathForProgram(const std::string& programPath);
 // the one beside the program when there is none (no map: every port at its default).
 std::string portMapPathIn(const ConfigPlaces& places);
 
+// The entries of the map in force (what the map files say, not the defaults).
+const std::map<int, std::string>& portMapEntries();
+
 } // namespace zar4

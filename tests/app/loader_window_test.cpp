@@ -621,7 +621,8 @@ TEST_F(LoaderLinkTest, ConnectRefusedOrImpossibleLeavesThePortClosed) {
     // Someone else holds the line.
     setPortDevice(2, sensor->devicePath());
     ASSERT_EQ(openPort(2, 512, 512), 0);
-    messages.expectError("Failed to open COM port.");
+    messages.expectError("Failed to open COM port.\n" + sensor->devicePath() +
+                         ": in use by another process");
     click(connectButton());
     expectLinkState(false);
     closePort(2);
@@ -638,7 +639,8 @@ TEST_F(LoaderLinkTest, ConnectRefusedOrImpossibleLeavesThePortClosed) {
     choose(baudList(), 4);
     choose(portList(), 2);
     setPortDevice(3, (folder / "no-such-device").string());
-    messages.expectError("Failed to open COM port.");
+    messages.expectError("Failed to open COM port.\n" + (folder / "no-such-device").string() +
+                         ": no such device");
     click(connectButton());
     expectLinkState(false);
 

@@ -1,0 +1,39 @@
+#pragma once
+// zar4ctl ports: which serial device is the sensor's. Lists the machine's serial devices with
+// their stable names, USB identity and driver, the COM names the port maps give them and
+// whether this user can open them now; --map prints port-map lines ready to paste.
+
+#include "link/port_discovery.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace zar4::ctl {
+
+struct CtlOptions;
+struct CtlEnvironment;
+
+// One device as `ports` shows it.
+struct ListedPort {
+    SerialDevice device;
+    std::vector<int> comPorts; // the COM numbers the port maps (or the defaults) give it
+    std::string access;        // "ok", "permission denied (group dialout)", "in use by ..."
+};
+
+// The devices of this machine (pseudo-terminals too with `includePseudoTerminals`), each
+// with its COM numbers under the port map now loaded and its access state.
+std::vector<ListedPort> listPorts(bool includePseudoTerminals);
+
+// Port-map lines naming each device by its stable name: its by-id link, else the name the
+// map `entries` give it now, else its device path. A device keeps the COM number it has; the
+// others take the lowest numbers that neither the map (a device unplugged today keeps its
+// number) nor another device uses, COM1-COM9 first (the desktop program's list).
+std::string portMapText(const std::vector<ListedPort>& ports,
+                        const std::map<int, std::string>& entries);
+
+std::string portsUsage();
+
+int runPorts(const CtlOptions& options, CtlEnvironment& env);
+
+} // namespace zar4::ctl
