@@ -14,7 +14,7 @@
 namespace zar4::test {
 namespace {
 
-class PortMapTest : public ::testing::Test {
+class PortMapPosixTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto dir = std::filesystem::temp_directory_path() /
@@ -35,7 +35,7 @@ protected:
 
 // A pipe named like the map is refused without waiting on it, a map over 64 KiB without
 // reading it; the map in use stays.
-TEST_F(PortMapTest, APipeOrAMapOver64KiBIsRefusedAtOnce) {
+TEST_F(PortMapPosixTest, APipeOrAMapOver64KiBIsRefusedAtOnce) {
     writeMap("COM2=/dev/ttyUSB0\n");
     ASSERT_TRUE(loadPortMap(folder + "/zar4loader.ports"));
     const std::string pipe = folder + "/pipe.ports";
