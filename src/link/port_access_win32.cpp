@@ -2,6 +2,7 @@
 // port that another program holds refuses the open with ERROR_ACCESS_DENIED. Windows does not
 // tell an ordinary user which program that is.
 
+#include "common/file_access.h"
 #include "link/port_access.h"
 
 #include <windows.h>
@@ -9,17 +10,6 @@
 namespace zar4 {
 
 namespace {
-
-std::wstring wide(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(utf8.size());
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), n);
-    return out;
-}
 
 // The system's own words for an error, in lower case first and without the closing full stop,
 // to follow "<device>: ".
@@ -75,8 +65,8 @@ std::optional<PortHolder> findPortHolder(const std::string& /*device*/) {
 }
 
 std::string portAccessState(const std::string& device) {
-    const HANDLE handle = ::CreateFileW(wide(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = ::CreateFileW(utf16FromUtf8(device).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return reasonFor(::GetLastError());
     }

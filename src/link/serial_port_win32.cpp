@@ -5,6 +5,7 @@
 
 #include "link/serial_port.h"
 
+#include "common/file_access.h"
 #include "link/comm_settings.h"
 #include "link/port_access.h"
 #include "link/port_map.h"
@@ -36,18 +37,6 @@ PortSlot* usableSlot(int port) {
 int openFailed(const std::string& device, DWORD systemError) {
     openFailure = portOpenFailureReason(device, static_cast<int>(systemError));
     return 3;
-}
-
-// Device names are UTF-8 inside the program and UTF-16 at the system calls.
-std::wstring wide(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(utf8.size());
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), n);
-    return out;
 }
 
 CommState fromDcb(const DCB& d) {
@@ -138,8 +127,8 @@ int openPort(int port, int receiveQueue, int sendQueue) {
     const std::string device = devicePathForPort(port);
     // Share mode 0: a port another program holds is refused (ERROR_ACCESS_DENIED), and no
     // other program gets it while we hold it.
-    const HANDLE handle = ::CreateFileW(wide(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = ::CreateFileW(utf16FromUtf8(device).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return openFailed(device, ::GetLastError());
     }
