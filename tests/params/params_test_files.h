@@ -3,9 +3,9 @@
 
 #include "params/parameter_set.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,12 +15,15 @@ namespace zar4::test {
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "zar4params.XXXXXX").string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        const char* made = ::mkdtemp(buffer.data());
-        path_ = made ? made : "";
+        // A new folder of a name nobody has: create_directory says whether it made it.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const auto dir =
+                std::filesystem::temp_directory_path() / ("zar4params." + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(dir, error))
+                path_ = dir.generic_string();
+        }
     }
     ~TempFolder() {
         std::error_code ignored;
