@@ -126,7 +126,6 @@ std::string portMapPathForProgram(const std::string& programPath) {
     return programPath + ".ports";
 }
 
-<<<<<<< HEAD
 std::string portMapPathIn(const ConfigPlaces& places) {
     const std::string beside = portMapPathForProgram(places.programFile);
     if (pathExists(beside))
@@ -137,10 +136,10 @@ std::string portMapPathIn(const ConfigPlaces& places) {
             return path;
     }
     return beside;
-=======
+}
+
 const std::map<int, std::string>& portMapEntries() {
     return portMap();
->>>>>>> package
 }
 
 } // namespace zar4
