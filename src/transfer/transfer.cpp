@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -98,8 +99,8 @@ bool readPatternFile(const std::string& path, std::vector<std::uint8_t>& bytes) 
 
 class Transfer {
 public:
-    Transfer(const TransferRequest& request, TransferView& view, int port)
-        : request_(request), view_(view), port_(port) {}
+    Transfer(const TransferRequest& request, TransferView& view, int port, ReadSink* sink)
+        : request_(request), view_(view), port_(port), sink_(sink) {}
 
     TransferOutcome run();
 
@@ -120,6 +121,7 @@ private:
     void readItem(int item);
     void readPatterns();
     void readPattern(int bank);
+    bool receivePattern(int bank, const std::function<bool(int count)>& take);
 
     void writeParameters();
     void writeItem(int item);
@@ -132,6 +134,7 @@ private:
     const TransferRequest& request_;
     TransferView& view_;
     int port_;
+    ReadSink* sink_;
     bool failed_ = false;
     bool anyDone_ = false;
     bool overwriteAgreed_ = false;
@@ -246,9 +249,17 @@ void Transfer::readItem(int item) {
     bool common = item == kCommonItem;
     if (!request_.includeParameters || (!common && !chosen(item)))
         return;
+    if (sink_ && !sink_->wants(ItemKind::Parameters, item))
+        return;
     view_.setStatusText(common ? texts::kReadingCommonParameters : texts::kReadingBankParameters);
+    view_.itemStarted(ItemKind::Parameters, item);
     if (!queryParameterBlock(item))
         return;
+    if (sink_) {
+        sink_->parameterBlock(item, transferBuffer);
+        anyDone_ = true;
+        return;
+    }
     std::string name = parameterFileName(request_.baseName, item);
     if (!mayCreate(name))
         return;
@@ -258,6 +269,7 @@ void Transfer::readItem(int item) {
         return;
     }
     anyDone_ = true;
+    view_.itemDone(ItemKind::Parameters, item, name);
 }
 
 void Transfer::readPatterns() {
@@ -273,11 +285,55 @@ void Transfer::readPatterns() {
         view_.setProgress(kProgressItemDone);
 }
 
+// Asks the sensor for every block of the bank's pattern, both halves, handing each block's
+// `count` words (in transferBuffer) to `take`, which returns false after a failure. True when
+// the last block arrived; a failure or a stop ends it earlier.
+bool Transfer::receivePattern(int bank, const std::function<bool(int count)>& take) {
+    bool complete = false;
+    for (int half = 0; half < 2 && !failed_ && !stopped(); ++half) {
+        transferBuffer[0] = static_cast<std::uint8_t>(halfSelector(bank, half));
+        if (!exchangeWithProgress(Command::LoadPatternHalf, -1))
+            break;
+        for (int block = 0; block < kHalfBlocks[half]; ++block) {
+            transferBuffer[0] = static_cast<std::uint8_t>(block);
+            if (!exchangeWithProgress(Command::GetPatternBlock, -1))
+                break;
+            if (!take((block % 2 == 0) ? kEvenBlockPixels : kOddBlockPixels))
+                break;
+            if (half == 1 && block == kHalfBlocks[1] - 1)
+                complete = true;
+            view_.setProgress((half * 256 + block) * 256 / 208);
+            view_.pump();
+            if (stopped())
+                break;
+        }
+    }
+    // A stop that came after the last block finds the pattern whole.
+    return complete && !failed_;
+}
+
 void Transfer::readPattern(int bank) {
+    if (sink_ && !sink_->wants(ItemKind::Pattern, bank))
+        return;
+    view_.itemStarted(ItemKind::Pattern, bank);
     if (!queryParameterBlock(bank))
         return;
     view_.setItemText(bankItemText(bank));
     view_.setProgress(0);
+    if (sink_) {
+        std::array<std::uint16_t, kEvenBlockPixels> words{};
+        bool whole = receivePattern(bank, [&](int count) {
+            for (int i = 0; i < count; ++i)
+                words[static_cast<std::size_t>(i)] = blockWord(transferBuffer, i);
+            sink_->patternWords(bank, words.data(), count);
+            return true;
+        });
+        if (whole) {
+            sink_->patternComplete(bank);
+            anyDone_ = true;
+        }
+        return;
+    }
     std::string name = patternFileName(request_.baseName, bank);
     if (!mayCreate(name))
         return;
@@ -290,33 +346,15 @@ void Transfer::readPattern(int bank) {
         return;
     }
     std::array<std::uint8_t, kEvenBlockPixels * 3> pixels{};
-    bool complete = false;
-    for (int half = 0; half < 2 && !failed_ && !stopped(); ++half) {
-        transferBuffer[0] = static_cast<std::uint8_t>(halfSelector(bank, half));
-        if (!exchangeWithProgress(Command::LoadPatternHalf, -1))
-            break;
-        for (int block = 0; block < kHalfBlocks[half]; ++block) {
-            transferBuffer[0] = static_cast<std::uint8_t>(block);
-            if (!exchangeWithProgress(Command::GetPatternBlock, -1))
-                break;
-            int count = (block % 2 == 0) ? kEvenBlockPixels : kOddBlockPixels;
-            for (int i = 0; i < count; ++i)
-                wordToFilePixel(blockWord(transferBuffer, i),
-                                &pixels[static_cast<std::size_t>(i) * 3]);
-            if (!file.write(pixels.data(), static_cast<std::size_t>(count) * 3)) {
-                fail(texts::kFailedToCreateFile);
-                break;
-            }
-            if (half == 1 && block == kHalfBlocks[1] - 1)
-                complete = true;
-            view_.setProgress((half * 256 + block) * 256 / 208);
-            view_.pump();
-            if (stopped())
-                break;
-        }
-    }
-    // A stop that came after the last block finds the pattern whole: keep it.
-    if (!complete || failed_) {
+    bool complete = receivePattern(bank, [&](int count) {
+        for (int i = 0; i < count; ++i)
+            wordToFilePixel(blockWord(transferBuffer, i), &pixels[static_cast<std::size_t>(i) * 3]);
+        if (file.write(pixels.data(), static_cast<std::size_t>(count) * 3))
+            return true;
+        fail(texts::kFailedToCreateFile);
+        return false;
+    });
+    if (!complete) {
         file.abandon();
         return;
     }
@@ -325,6 +363,7 @@ void Transfer::readPattern(int bank) {
         return;
     }
     anyDone_ = true;
+    view_.itemDone(ItemKind::Pattern, bank, name);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -349,6 +388,7 @@ bool Transfer::completeCommonFile(const std::string& name) {
     int lines = readValueLines(name, fileWords, kCommonWords);
     if (lines < 0) {
         view_.messages().notice(texts::kCommonFileNotice);
+        view_.itemSkipped(ItemKind::Parameters, kCommonItem, "not found");
         return false;
     }
     if (lines < kCommonWords) {
@@ -362,6 +402,7 @@ bool Transfer::completeCommonFile(const std::string& name) {
         putBlockWord(block, i, static_cast<std::uint32_t>(fileWords[i]));
     if (!writeFileSafely(name, wordLines(block, kBankWords))) {
         view_.messages().notice(texts::kCommonFileNotice);
+        view_.itemSkipped(ItemKind::Parameters, kCommonItem, "cannot be rewritten");
         return false;
     }
     return true;
@@ -372,6 +413,7 @@ void Transfer::writeItem(int item) {
     if (!request_.includeParameters || (!common && !chosen(item)))
         return;
     view_.setStatusText(common ? texts::kWritingCommonParameters : texts::kWritingBankParameters);
+    view_.itemStarted(ItemKind::Parameters, item);
     if (!queryParameterBlock(item))
         return;
     std::string name = parameterFileName(request_.baseName, item);
@@ -386,6 +428,8 @@ void Transfer::writeItem(int item) {
                                    : missingBankFileQuestion(item, texts::kParametersFileMissing);
         if (ask(question))
             fail(texts::kTransferAborted);
+        else
+            view_.itemSkipped(ItemKind::Parameters, item, "not found");
         return;
     }
     if (!queryParameterBlock(item))
@@ -409,6 +453,7 @@ void Transfer::writeItem(int item) {
     if (!exchangeWithProgress(Command::PutParameterBlock, kProgressParameterSent))
         return;
     anyDone_ = true;
+    view_.itemDone(ItemKind::Parameters, item, name);
 }
 
 void Transfer::writePatterns() {
@@ -430,13 +475,17 @@ void Transfer::writePatterns() {
 }
 
 void Transfer::writePattern(int bank) {
+    view_.itemStarted(ItemKind::Pattern, bank);
     std::string bankText = bankItemText(bank);
     view_.setItemText(bankText);
     view_.setProgress(0);
     std::vector<std::uint8_t> file;
-    if (!readPatternFile(patternFileName(request_.baseName, bank), file)) {
+    std::string name = patternFileName(request_.baseName, bank);
+    if (!readPatternFile(name, file)) {
         if (ask(missingBankFileQuestion(bank, texts::kPatternsFileMissing)))
             fail(texts::kTransferAborted);
+        else
+            view_.itemSkipped(ItemKind::Pattern, bank, "not found");
         return;
     }
     // Only a whole pattern file with the header of a 24-bit pattern is sent: anything else
@@ -468,6 +517,7 @@ void Transfer::writePattern(int bank) {
         view_.setItemText(bankText);
     }
     anyDone_ = true;
+    view_.itemDone(ItemKind::Pattern, bank, name);
 }
 
 } // namespace
@@ -502,8 +552,9 @@ std::int64_t plannedWireBytes(const TransferRequest& request) {
     return total;
 }
 
-TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, int port) {
-    Transfer transfer(request, view, port);
+TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, int port,
+                            ReadSink* sink) {
+    Transfer transfer(request, view, port, sink);
     return transfer.run();
 }
 
