@@ -151,6 +151,7 @@ int runTransferCommand(Session& s, int port) {
     // Verify reads the files first: one that cannot be read ends it before the sensor is
     // touched, and a missing one is a difference that needs no exchange.
     Report report{s.human, s.events};
+    report.line = &s.line;
     Backup files;
     if (verify) {
         files = loadBackup(o.base, request);

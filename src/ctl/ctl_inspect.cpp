@@ -164,6 +164,8 @@ const CommonField kCommonRows[] = {
 
 void Report::difference(const Difference& d, const char* expectedLabel, const char* actualLabel) {
     ++differences;
+    if (line)
+        line->breakLine();
     human << describe(d, expectedLabel, actualLabel) << "\n";
     human.flush();
     events.emit(differenceEvent(d));

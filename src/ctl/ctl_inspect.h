@@ -34,6 +34,8 @@ struct Report {
     std::ostream& human;
     EventSink& events;
     int differences = 0;
+    // A progress bar on the terminal that a line must not run into.
+    ConsoleLine* line = nullptr;
     void difference(const Difference& d, const char* expectedLabel, const char* actualLabel);
     // Each invalid file of `backup` among the chosen items, as an error; true when there was one.
     bool invalidFiles(const Backup& backup, const TransferRequest& choice);

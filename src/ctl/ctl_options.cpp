@@ -212,9 +212,13 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
         result.ok = true;
         return result;
     }
-    std::size_t bases = o.command == CtlCommand::Diff                                        ? 2
-                        : (o.command == CtlCommand::Connect || o.command == CtlCommand::Run) ? 0
-                                                                                             : 1;
+    // How many backups (BASE) a command names.
+    std::size_t bases = 0;
+    if (o.command == CtlCommand::Diff)
+        bases = 2;
+    else if (o.command == CtlCommand::Read || o.command == CtlCommand::Write ||
+             o.command == CtlCommand::Verify || o.command == CtlCommand::Show)
+        bases = 1;
     if (bases == 0 && !positional.empty())
         return refuse(std::string("'") + commandName(o.command) + "' takes no '" + positional[0] +
                       "'");
