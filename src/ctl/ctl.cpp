@@ -282,6 +282,10 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
     bool json = parsed.ok ? o.json : std::find(args.begin(), args.end(), "--json") != args.end();
     EventSink events(json ? &env.out : nullptr);
     std::string command = commandName(o.command);
+    for (CtlCommand c : {CtlCommand::Connect, CtlCommand::Run, CtlCommand::Read, CtlCommand::Write,
+                         CtlCommand::Verify, CtlCommand::Diff, CtlCommand::Show})
+        if (!parsed.ok && !args.empty() && args[0] == commandName(c))
+            command = args[0]; // the command whose options were refused
     if (!parsed.ok)
         return usageError(env, events, command, parsed.error);
     if (o.help) {
@@ -321,7 +325,7 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
 
         ConsoleLine line(env.err);
         ConsoleMessages console(line, env.in, env.inIsTerminal, o.overwrite, o.abortOnMissing);
-        EventMessages messages(console, events, o.port);
+        EventMessages messages(console, events, o.port, devicePathForPort(port));
         Session session{o, env, line, console, messages, events, human, result};
         switch (o.command) {
         case CtlCommand::Connect:

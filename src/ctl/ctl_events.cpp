@@ -26,7 +26,8 @@ JsonObject resultEvent(const std::string& command, const std::string& outcome, i
     return event;
 }
 
-JsonObject errorEvent(const std::string& message, const std::string& port) {
+JsonObject errorEvent(const std::string& message, const std::string& port,
+                      const std::string& device) {
     JsonObject event = JsonObject::event("error");
     auto lineEnd = message.find('\n');
     event.add("text", message.substr(0, lineEnd));
@@ -41,7 +42,7 @@ JsonObject errorEvent(const std::string& message, const std::string& port) {
             reason = second;
         }
     }
-    if (where.empty() || where == port)
+    if (where.empty() || where == port || where == device)
         event.addNull("file");
     else
         event.add("file", where);
@@ -92,7 +93,7 @@ BoxAnswer EventMessages::show(const std::string& title, const std::string& text,
             .add("answer", answer == BoxAnswer::Yes ? "yes" : "no");
         events_.emit(event);
     } else if (title == "Error") {
-        events_.emit(errorEvent(text, port_));
+        events_.emit(errorEvent(text, port_, device_));
     } else {
         events_.emit(JsonObject::event("warning").add("text", text));
     }

@@ -35,7 +35,9 @@ JsonObject resultEvent(const std::string& command, const std::string& outcome, i
 // {"type":"error","text":...,"file":...,"port":...,"reason":...}. A message whose second line
 // reads "<path>: <reason>" names its file (or, when it is the port, the port) and the reason;
 // otherwise file and reason are null. `port` is the port the command talks to ("" for none).
-JsonObject errorEvent(const std::string& message, const std::string& port);
+// `device` is the path the port stands for, which a message may name instead.
+JsonObject errorEvent(const std::string& message, const std::string& port,
+                      const std::string& device = "");
 
 // "bank 3 parameters", "common parameters", "bank 3 pattern".
 std::string itemName(ItemKind kind, int item);
@@ -52,8 +54,8 @@ struct SkippedItem {
 // question, warning and error events.
 class EventMessages : public MessageService {
 public:
-    EventMessages(MessageService& inner, EventSink& events, std::string port)
-        : inner_(inner), events_(events), port_(std::move(port)) {}
+    EventMessages(MessageService& inner, EventSink& events, std::string port, std::string device)
+        : inner_(inner), events_(events), port_(std::move(port)), device_(std::move(device)) {}
     BoxAnswer show(const std::string& title, const std::string& text, BoxIcon icon,
                    BoxButtons buttons) override;
 
@@ -61,6 +63,7 @@ private:
     MessageService& inner_;
     EventSink& events_;
     std::string port_;
+    std::string device_;
 };
 
 // A transfer's view for the command line: passes everything to the console's view, keeps the
