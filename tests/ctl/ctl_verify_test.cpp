@@ -227,6 +227,7 @@ TEST_F(CtlVerify, EveryDocumentedJsonFieldAppearsAndStandardOutputIsOnlyJson) {
         std::function<void()> after;
     } runs[] = {
         {{"connect", "--port", device()}, {}},
+        {{"run", "--port", device()}, {}},
         {{"read", "--port", device(), "--banks", "5", "--no-overwrite", base()}, {}}, // asks
         {{"read", "--port", device(), "--banks", "5", "--overwrite", base()}, {}},
         {{"read", "--port", device(), "--banks", "5", "--overwrite", other}, changeOtherPixel},
