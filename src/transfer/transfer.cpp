@@ -2,6 +2,7 @@
 
 #include "common/safe_file.h"
 #include "link/protocol.h"
+#include "link/serial_port.h"
 #include "params/parameter_file.h"
 #include "patterns/pattern_file.h"
 #include "transfer/transfer_texts.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -144,7 +146,18 @@ bool Transfer::exchangeWithProgress(Command code, int progressBetween) {
     sendCommand(port_, code, transferBuffer, info.payloadSize);
     if (progressBetween >= 0)
         view_.setProgress(progressBetween);
-    bool ok = receiveReply(port_, transferBuffer, info.replySize, info.timeoutMs);
+    int timeoutMs = info.timeoutMs;
+    if (code == Command::FlashPatternHalf) {
+        // The sensor is silent while it writes its flash memory: the view may keep its window
+        // drawn meanwhile. The time that took comes off the reply's time-out.
+        const auto start = std::chrono::steady_clock::now();
+        view_.awaitSlowReply(timeoutMs, [this] { return bytesWaiting(port_) > 0; });
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - start)
+                               .count();
+        timeoutMs = static_cast<int>(std::max<std::int64_t>(0, timeoutMs - spent));
+    }
+    bool ok = receiveReply(port_, transferBuffer, info.replySize, timeoutMs);
     view_.wireBytes(frameBytes(code, ok));
     if (!ok)
         failed_ = true; // receiveReply left its words in lastErrorText

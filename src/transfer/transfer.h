@@ -6,6 +6,7 @@
 #include "common/message_service.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zar4 {
@@ -39,6 +40,15 @@ public:
     virtual void pump() = 0;
     // Questions, notices and the "Error" box at the end of a failed transfer.
     virtual MessageService& messages() = 0;
+    // Called after sending a command whose reply may take long (the flash write of a pattern
+    // half: up to 30 s). A view whose window must stay drawn meanwhile waits here, drawing but
+    // taking no input, until `replyArriving()` holds or `timeoutMs` has passed; the engine
+    // then reads the reply within what is left of the time-out. By default the read itself
+    // does all the waiting.
+    virtual void awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) {
+        (void)timeoutMs;
+        (void)replyArriving;
+    }
     // Bytes that went over the line in one exchange (the command frame and, when it came, the
     // reply). Only a view that shows a byte count or a rate needs it.
     virtual void wireBytes(int bytes) { (void)bytes; }

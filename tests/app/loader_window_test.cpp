@@ -428,8 +428,10 @@ TEST_F(LoaderWindowTest, TheFileDialogOffersTheFourFiltersAndReturnsTheChosenFil
         QTest::keyClick(name, Qt::Key_Return);
     });
     // Should the dialog refuse the name (and say so in a box of its own), everything still
-    // open is closed here, so the test fails instead of waiting for an operator.
-    QTimer::singleShot(3000, [] {
+    // open is closed here, so the test fails instead of waiting for an operator. The guard
+    // ends with this test, so the timer never reaches into a later one.
+    QObject guard;
+    QTimer::singleShot(3000, &guard, [] {
         while (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             open->reject();
     });
@@ -774,15 +776,54 @@ TEST_F(LoaderLinkTest, WriteAsksFirstAndSendsTheFiles) {
     EXPECT_EQ(word0, 4321);
     expectLinkState(true);
 
-    // EXIT while connected leaves the sensor stopped in PC mode and the port as it is.
+    // EXIT while connected, and No to sending the sensor back to run: the sensor stays
+    // stopped in PC mode and the port as it is.
     sensor->clearLog();
     messages.expect("Question", "Agree to Exit?", BoxAnswer::Yes);
+    messages.expect("Question", CLoaderDlg::kRunBeforeExitQuestion, BoxAnswer::No);
     click(exitButton());
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(sensor->receivedBytes().empty());
     bool pcMode = false;
     sensor->withModel([&](sim::SensorModel& m) { pcMode = m.pcMode; });
     EXPECT_TRUE(pcMode);
+}
+
+// Leaving while connected offers to send the sensor back to run, so that the line does not
+// stay halted unnoticed; Yes does what "ZAR4 to RUN" does before the program ends.
+TEST_F(LoaderLinkTest, LeavingWhileConnectedOffersToSendTheSensorBackToRun) {
+    startSensor();
+    auto sensorInPcMode = [this] {
+        bool pcMode = false;
+        sensor->withModel([&](sim::SensorModel& m) { pcMode = m.pcMode; });
+        return pcMode;
+    };
+    open();
+    connectYes();
+    sensor->clearLog();
+    messages.expect("Question", CLoaderDlg::kRunBeforeExitQuestion, BoxAnswer::Yes);
+    window->close(); // the close box
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(sensor->receivedBytes(), (std::vector<std::uint8_t>{0x87, 0x78})); // Run
+    EXPECT_FALSE(sensorInPcMode());
+    EXPECT_FALSE(portIsOpen(1));
+    EXPECT_EQ(messages.shown().back().icon, BoxIcon::Question);
+    EXPECT_EQ(messages.shown().back().buttons, BoxButtons::YesNo);
+    EXPECT_FALSE(fs::exists(settingsFile())); // the close box saves nothing
+
+    open();
+    connectYes();
+    messages.expect("Question", "Agree to Exit?", BoxAnswer::Yes);
+    messages.expect("Question", CLoaderDlg::kRunBeforeExitQuestion, BoxAnswer::Yes);
+    click(exitButton());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(sensorInPcMode());
+    EXPECT_TRUE(fs::exists(settingsFile()));
+
+    // Not connected: nothing more is asked.
+    open();
+    window->close();
+    EXPECT_FALSE(window->isVisible());
 }
 
 } // namespace

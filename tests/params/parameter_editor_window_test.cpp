@@ -81,7 +81,7 @@ class ParameterEditor : public ::testing::Test {
 protected:
     void TearDown() override {
         if (editor)
-            editor->close();
+            editor->hide(); // gone without the close box's question
         editor.reset();
         messages.verify();
     }
@@ -627,12 +627,23 @@ TEST_F(ParameterEditor, KeysCancelAndTheCloseBox) {
     EXPECT_EQ(editor->result(), QDialog::Rejected);
     EXPECT_EQ(readText(parameterFileName(base, 0)), oldBank0);
 
-    // The close box closes at once, without a question and without saving.
+    // The close box (and Alt+F4, which the desktop turns into the same close) without edits
+    // closes quietly; with edits it asks the Cancel question: No keeps the editor and the
+    // edits, Yes closes without saving.
     set = ParameterSet();
     open();
-    typeInto(number(1163), "8");
     editor->close();
     EXPECT_FALSE(editor->isVisible());
+    open();
+    typeInto(number(1163), "8");
+    messages.expectQuestion(kDiscardQuestion, false);
+    editor->close();
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(number(1163)->text(), "8");
+    messages.expectQuestion(kDiscardQuestion, true);
+    editor->close();
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(editor->result(), QDialog::Rejected);
     EXPECT_EQ(readText(parameterFileName(base, 0)), oldBank0);
 }
 
