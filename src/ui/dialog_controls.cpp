@@ -62,7 +62,7 @@ void keepOnScreen(QWidget* window) {
     }
     const QPoint placed = placeWithin(frame, screen->availableGeometry());
     if (placed != frame.topLeft())
-        window->move(window->pos() + (placed - frame.topLeft()));
+        window->setGeometry(inner.translated(placed - frame.topLeft()));
 }
 
 } // namespace zar4::ui

@@ -513,6 +513,16 @@ TEST_F(LoaderWindowTest, EditorButtonsOpenTheEditorsOfTheFieldsBaseName) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
+// The COM names stay COM1 to COM9; the port list's tooltip names the device behind the one
+// chosen, from the port map.
+TEST_F(LoaderWindowTest, ThePortListTooltipNamesTheDeviceOfTheChosenPort) {
+    setPortDevice(3, "/dev/serial/by-id/usb-line3");
+    open();
+    EXPECT_EQ(portList()->toolTip().toStdString(), devicePathForPort(1));
+    choose(portList(), 2);
+    EXPECT_EQ(portList()->toolTip(), QStringLiteral("/dev/serial/by-id/usb-line3"));
+}
+
 TEST_F(LoaderWindowTest, RenderMainWindow) {
     writeAll(settingsFile(), "0\n4\n3\n3\n1\n0\n1\n/data/op/line1");
     open();
