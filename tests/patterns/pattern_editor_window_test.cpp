@@ -803,6 +803,9 @@ TEST_F(PatternEditorWindow, RendersToPng) {
     clickButton(*e, Editor::IdMaskTriangle);
     for (auto [px, py] : {std::pair{20, 20}, {60, 30}, {30, 70}})
         clickAt(*e, px, py);
+    clickButton(*e, Editor::IdMaskQuadrangle); // two corners given: shown as markers
+    for (auto [px, py] : {std::pair{140, 150}, {190, 165}})
+        clickAt(*e, px, py);
     hover(*e, 104, 118);
     e->redrawTick();
     QDir().mkpath("render");
