@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace zar4 {
 
 namespace {
@@ -170,22 +172,23 @@ void CComuDlg::pump() {
         stopRequest = StopRequest::Cancelled;
 }
 
-void CComuDlg::awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) {
+int CComuDlg::awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) {
     // The window stays drawn (moved, uncovered) but takes no input: clicks, keys and the close
     // box wait in the queue until the transfer lets events through again.
     QElapsedTimer clock;
     clock.start();
-    QEventLoop loop;
-    QTimer look;
-    look.setInterval(kReplyLookMs);
-    connect(&look, &QTimer::timeout, &loop, [&] {
-        if (replyArriving() || clock.elapsed() >= timeoutMs)
-            loop.quit();
-    });
-    if (replyArriving())
-        return;
-    look.start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!replyArriving()) {
+        QEventLoop loop;
+        QTimer look;
+        look.setInterval(kReplyLookMs);
+        connect(&look, &QTimer::timeout, &loop, [&] {
+            if (replyArriving() || clock.elapsed() >= timeoutMs)
+                loop.quit();
+        });
+        look.start();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return static_cast<int>(std::max<qint64>(0, timeoutMs - clock.elapsed()));
 }
 
 } // namespace zar4

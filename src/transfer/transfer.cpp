@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -147,16 +146,12 @@ bool Transfer::exchangeWithProgress(Command code, int progressBetween) {
     if (progressBetween >= 0)
         view_.setProgress(progressBetween);
     int timeoutMs = info.timeoutMs;
-    if (code == Command::FlashPatternHalf) {
-        // The sensor is silent while it writes its flash memory: the view may keep its window
-        // drawn meanwhile. The time that took comes off the reply's time-out.
-        const auto start = std::chrono::steady_clock::now();
-        view_.awaitSlowReply(timeoutMs, [this] { return bytesWaiting(port_) > 0; });
-        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - start)
-                               .count();
-        timeoutMs = static_cast<int>(std::max<std::int64_t>(0, timeoutMs - spent));
-    }
+    // The sensor is silent while it writes its flash memory: the view may keep its window
+    // drawn meanwhile, within the same time-out.
+    if (code == Command::FlashPatternHalf)
+        timeoutMs =
+            std::clamp(view_.awaitSlowReply(timeoutMs, [this] { return bytesWaiting(port_) > 0; }),
+                       0, timeoutMs);
     bool ok = receiveReply(port_, transferBuffer, info.replySize, timeoutMs);
     view_.wireBytes(frameBytes(code, ok));
     if (!ok)

@@ -42,12 +42,12 @@ public:
     virtual MessageService& messages() = 0;
     // Called after sending a command whose reply may take long (the flash write of a pattern
     // half: up to 30 s). A view whose window must stay drawn meanwhile waits here, drawing but
-    // taking no input, until `replyArriving()` holds or `timeoutMs` has passed; the engine
-    // then reads the reply within what is left of the time-out. By default the read itself
-    // does all the waiting.
-    virtual void awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) {
-        (void)timeoutMs;
+    // taking no input, until `replyArriving()` holds or `timeoutMs` has passed, and returns
+    // what is left of `timeoutMs`, within which the engine then reads the reply. By default
+    // nothing waits here: the read itself does all the waiting.
+    virtual int awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) {
         (void)replyArriving;
+        return timeoutMs;
     }
     // Bytes that went over the line in one exchange (the command frame and, when it came, the
     // reply). Only a view that shows a byte count or a rate needs it.

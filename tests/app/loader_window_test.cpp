@@ -429,7 +429,7 @@ TEST_F(LoaderWindowTest, TheFileDialogOffersTheFourFiltersAndReturnsTheChosenFil
     });
     // Should the dialog refuse the name (and say so in a box of its own), everything still
     // open is closed here, so the test fails instead of waiting for an operator. The guard
-    // ends with this test, so the timer never reaches into a later one.
+    // ends the timer with this test, so it never closes a window of a later one.
     QObject guard;
     QTimer::singleShot(3000, &guard, [] {
         while (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
