@@ -3,6 +3,7 @@
 #include "common/file_access.h"
 #include "common/safe_file.h"
 #include "link/protocol.h"
+#include "link/serial_port.h"
 #include "params/parameter_file.h"
 #include "patterns/pattern_file.h"
 #include "transfer/transfer_texts.h"
@@ -136,7 +137,14 @@ bool Transfer::exchangeWithProgress(Command code, int progressBetween) {
     sendCommand(port_, code, transferBuffer, info.payloadSize);
     if (progressBetween >= 0)
         view_.setProgress(progressBetween);
-    bool ok = receiveReply(port_, transferBuffer, info.replySize, info.timeoutMs);
+    int timeoutMs = info.timeoutMs;
+    // The sensor is silent while it writes its flash memory: the view may keep its window
+    // drawn meanwhile, within the same time-out.
+    if (code == Command::FlashPatternHalf)
+        timeoutMs =
+            std::clamp(view_.awaitSlowReply(timeoutMs, [this] { return bytesWaiting(port_) > 0; }),
+                       0, timeoutMs);
+    bool ok = receiveReply(port_, transferBuffer, info.replySize, timeoutMs);
     view_.wireBytes(frameBytes(code, ok));
     if (!ok)
         failed_ = true; // receiveReply left its words in lastErrorText

@@ -6,6 +6,7 @@
 #include "common/message_service.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zar4 {
@@ -43,6 +44,15 @@ public:
     virtual void pump() = 0;
     // Questions, notices and the "Error" box at the end of a failed transfer.
     virtual MessageService& messages() = 0;
+    // Called after sending a command whose reply may take long (the flash write of a pattern
+    // half: up to 30 s). A view whose window must stay drawn meanwhile waits here, drawing but
+    // taking no input, until `replyArriving()` holds or `timeoutMs` has passed, and returns
+    // what is left of `timeoutMs`, within which the engine then reads the reply. By default
+    // nothing waits here: the read itself does all the waiting.
+    virtual int awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) {
+        (void)replyArriving;
+        return timeoutMs;
+    }
     // Bytes that went over the line in one exchange (the command frame and, when it came, the
     // reply). Only a view that shows a byte count or a rate needs it.
     virtual void wireBytes(int bytes) { (void)bytes; }
