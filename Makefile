@@ -63,10 +63,15 @@ bench: build
 	@set -e; for b in $(BUILD)/bench/bench_*; do \
 	    [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; "$$b"; done
 
-demo: build
+# Only what each runs: the demo needs the loader and the simulated sensor, the pictures the
+# window test programs (a first start builds no test before the window appears).
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target zar4loader zar4sim
 	scripts/demo $(BUILD)
 
-render: build
+render: configure
+	cmake --build $(BUILD) -j $(JOBS) --target test_ui_windows test_params_windows \
+	    test_patterns_windows test_transfer_windows test_app_windows
 	scripts/render-windows $(BUILD)
 
 format:

@@ -107,7 +107,7 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
 # Libraries are found by dpkg-shlibdeps; the one dependency it cannot see is the font that
 # the windows' Arial resolves to (Liberation Sans), on which their layout is measured.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-liberation)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-droid-fallback")
 include(CPack)
 
 # Checks of what the package carries.

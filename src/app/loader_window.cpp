@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -75,6 +76,7 @@ CLoaderDlg::CLoaderDlg(MessageService& messages, FileOpenDialog fileDialog,
 
     buildControls();
     applySettings(loadSettingsFrom(settingsFile_));
+    showPortDevice();
     setLinkState(LinkState::NotConnected);
     portList_->setFocus();
 }
@@ -180,6 +182,14 @@ void CLoaderDlg::buildControls() {
     bindCommand(editParametersButton_, [this] { editParametersCommand(); });
     bindCommand(editPatternsButton_, [this] { editPatternsCommand(); });
     bindCommand(exitButton_, [this] { exitCommand(); });
+
+    connect(portList_, &QComboBox::currentIndexChanged, this, [this] { showPortDevice(); });
+}
+
+// The COM names stay COM1 to COM9; the tooltip says which device the chosen one opens.
+void CLoaderDlg::showPortDevice() {
+    const int index = portList_->currentIndex();
+    portList_->setToolTip(index < 0 ? QString() : qs(devicePathForPort(index + 1)));
 }
 
 void CLoaderDlg::applySettings(const LoaderSettings& s) {
@@ -302,9 +312,26 @@ void CLoaderDlg::exitCommand() {
     if (messages_.show("Question", "Agree to Exit?", BoxIcon::Question, BoxButtons::YesNo) !=
         BoxAnswer::Yes)
         return;
+    offerRunBeforeLeaving();
     // The program ends whether or not the settings could be written.
     saveSettingsTo(settingsFile_, currentSettings(), messages_);
     accept();
+}
+
+// Leaving the sensor stopped halts the production line: while connected, the operator is
+// asked whether to send it back to run first, as "ZAR4 to RUN" does.
+void CLoaderDlg::offerRunBeforeLeaving() {
+    if (state_ != LinkState::Connected)
+        return;
+    if (messages_.show("Question", kRunBeforeExitQuestion, BoxIcon::Question, BoxButtons::YesNo) ==
+        BoxAnswer::Yes)
+        runCommand();
+}
+
+void CLoaderDlg::closeEvent(QCloseEvent* event) {
+    // The close box ends the program without the exit question and without saving.
+    offerRunBeforeLeaving();
+    ui::KeyRuleDialog::closeEvent(event);
 }
 
 QIcon CLoaderDlg::programIcon() {

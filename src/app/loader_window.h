@@ -52,6 +52,11 @@ public:
     // The window's icon, drawn here (a sensor's lens over its colour channels).
     static QIcon programIcon();
 
+    // Asked when the program ends (EXIT answered Yes, or the close box) while the sensor is
+    // stopped in PC communication mode: Yes sends it back to run first.
+    static constexpr const char* kRunBeforeExitQuestion =
+        "ZAR4 is stopped in PC communication mode. Return ZAR4 to RUN before exiting?";
+
 public slots:
     void connectCommand();
     void runCommand();
@@ -62,8 +67,13 @@ public slots:
     void editPatternsCommand();
     void exitCommand();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void buildControls();
+    void offerRunBeforeLeaving();
+    void showPortDevice();
     void applySettings(const LoaderSettings& settings);
     void setLinkState(LinkState state);
     void startTransfer(bool write);

@@ -1,6 +1,9 @@
 #include "ctl/ctl.h"
 
+#include "common/version.h"
 #include "ctl/console.h"
+#include "ctl/ctl_events.h"
+#include "ctl/ctl_inspect.h"
 #include "ctl/ctl_options.h"
 #include "ctl/ctl_ports.h"
 #include "link/port_access.h"
@@ -10,16 +13,23 @@
 #include "transfer/transfer.h"
 #include "transfer/transfer_texts.h"
 
+#include <algorithm>
 #include <cctype>
 #include <istream>
 #include <ostream>
+#include <set>
 
 namespace zar4::ctl {
 
 namespace {
 
-int usageError(CtlEnvironment& env, const std::string& why) {
+int usageError(CtlEnvironment& env, EventSink& events, const std::string& command,
+               const std::string& why) {
     env.err << "zar4ctl: " << why << "\nTry 'zar4ctl --help'.\n";
+    events.emit(errorEvent(why, ""));
+    events.emit(resultEvent(command, "usage", kExitUsage)
+                    .add("files", std::vector<std::string>{})
+                    .add("skipped", std::vector<JsonObject>{}));
     return kExitUsage;
 }
 
@@ -37,11 +47,68 @@ int exitStatusFor(TransferOutcome outcome) {
     return kExitFailed;
 }
 
-int runTransferCommand(const CtlOptions& o, int port, CtlEnvironment& env, ConsoleLine& line,
-                       ConsoleMessages& messages) {
+const char* outcomeName(TransferOutcome outcome) {
+    switch (outcome) {
+    case TransferOutcome::Completed:
+        return "completed";
+    case TransferOutcome::NothingDone:
+        return "nothing";
+    case TransferOutcome::Failed:
+        return "failed";
+    case TransferOutcome::Declined:
+        return "declined";
+    case TransferOutcome::Cancelled:
+        return "cancelled";
+    }
+    return "failed";
+}
+
+// Return to run after a transfer that failed: the operator has been told of the failure
+// once, so a Run that fails the same way (a line that hung up) is told as what it is, a
+// failure while returning to run, not as the same words again.
+class ReturnToRunMessages : public MessageService {
+public:
+    ReturnToRunMessages(MessageService& inner, std::string failure)
+        : inner_(inner), failure_(std::move(failure)) {}
+    BoxAnswer show(const std::string& title, const std::string& text, BoxIcon icon,
+                   BoxButtons buttons) override {
+        if (title != "Error" || failure_.empty())
+            return inner_.show(title, text, icon, buttons);
+        std::string told = "Run not acknowledged while returning to run";
+        told += text == failure_ ? "." : ": " + text;
+        return inner_.show(title, told, icon, buttons);
+    }
+
+private:
+    MessageService& inner_;
+    std::string failure_;
+};
+
+struct Session {
+    const CtlOptions& o;
+    CtlEnvironment& env;
+    ConsoleLine& line;
+    ConsoleMessages& console; // for the link failure status
+    MessageService& messages; // the console's, told as events too
+    EventSink& events;
+    std::ostream& human; // outcome lines: standard output, or standard error with --json
+    CommandResult& result;
+};
+
+void printSkipped(Session& s, const std::vector<SkippedItem>& skipped) {
+    for (const auto& item : skipped)
+        s.human << itemName(item.kind, item.item) << ": " << item.reason << ", skipped\n";
+}
+
+int runTransferCommand(Session& s, int port) {
+    const CtlOptions& o = s.o;
+    CtlEnvironment& env = s.env;
     bool write = o.command == CtlCommand::Write;
+    bool verify = o.command == CtlCommand::Verify;
     if (!baseNameFits(o.base)) {
         env.err << "Error: " << texts::kBaseNameTooLong << "\n";
+        s.events.emit(errorEvent(texts::kBaseNameTooLong, ""));
+        s.result.outcome = "usage";
         return kExitUsage;
     }
     if (write && !o.yes) {
@@ -49,27 +116,32 @@ int runTransferCommand(const CtlOptions& o, int port, CtlEnvironment& env, Conso
             env.err << "zar4ctl: writing overwrites the sensor's settings; give --yes to agree "
                        "(there is no terminal to ask \""
                     << texts::kAgreeToOverwriteSensor << "\")\n";
+            s.events.emit(errorEvent(
+                "writing overwrites the sensor's settings; give --yes to agree", o.port));
+            s.result.outcome = "usage";
             return kExitUsage;
         }
-        if (!messages.askOperator(texts::kAgreeToOverwriteSensorTitle,
-                                  texts::kAgreeToOverwriteSensor, false)) {
+        bool agreed = s.console.askOperator(texts::kAgreeToOverwriteSensorTitle,
+                                            texts::kAgreeToOverwriteSensor, false);
+        s.events.emit(JsonObject::event("question")
+                          .add("title", texts::kAgreeToOverwriteSensorTitle)
+                          .add("text", texts::kAgreeToOverwriteSensor)
+                          .add("answer", agreed ? "yes" : "no"));
+        if (!agreed) {
             // Ctrl-C at the question stops the program; any other answer but Yes leaves the
             // write without the agreement it needs, as a missing --yes does.
-            if (messages.interruptedAtQuestion()) {
+            if (s.console.interruptedAtQuestion()) {
                 stopRequest = StopRequest::None;
-                env.out << texts::kAborted << "\n";
+                s.human << texts::kAborted << "\n";
+                s.result.outcome = "cancelled";
                 return kExitStopped;
             }
             env.err << "zar4ctl: the sensor's settings are not overwritten without a Yes (or "
                        "--yes)\n";
+            s.result.outcome = "usage";
             return kExitUsage;
         }
     }
-
-    bool open = o.noConnect ? openSensorPort(port, o.baudIndex, messages)
-                            : connectSensor(port, o.baudIndex, messages, false);
-    if (!open)
-        return linkFailureStatus(messages);
 
     TransferRequest request;
     request.operation = write ? Operation::Write : Operation::Read;
@@ -78,27 +150,100 @@ int runTransferCommand(const CtlOptions& o, int port, CtlEnvironment& env, Conso
     request.includePatterns = o.patterns;
     request.firstBank = o.firstBank;
     request.lastBank = o.lastBank;
-    ConsoleView view(line, messages, env.errIsTerminal, plannedWireBytes(request));
-    TransferOutcome outcome = runTransfer(request, view, port);
-    // Ctrl-C at a question stops the transfer as CANCEL does, whatever the question was.
-    if (outcome == TransferOutcome::Declined && messages.interruptedAtQuestion()) {
-        outcome = TransferOutcome::Cancelled;
-        view.setStatusText(texts::kAborted);
+
+    // Verify reads the files first: one that cannot be read ends it before the sensor is
+    // touched, and a missing one is a difference that needs no exchange.
+    Report report{s.human, s.events};
+    report.line = &s.line;
+    Backup files;
+    if (verify) {
+        files = loadBackup(o.base, request);
+        if (report.invalidFiles(files, request)) {
+            s.result.outcome = "failed";
+            return kExitFailed;
+        }
+        for (auto [kind, item] : chosenItems(request)) {
+            const ItemFile& f = files.file(kind, item);
+            if (f.state != ItemFile::State::Missing)
+                continue;
+            Difference d;
+            d.what = Difference::What::Missing;
+            d.kind = kind;
+            d.item = item;
+            d.file = f.path;
+            report.difference(d, "file", "sensor");
+        }
     }
-    view.finish();
-    if (outcome == TransferOutcome::Completed || outcome == TransferOutcome::NothingDone ||
-        outcome == TransferOutcome::Cancelled) {
-        env.out << view.statusText() << "\n";
-        env.out.flush();
+
+    bool open = o.noConnect ? openSensorPort(port, o.baudIndex, s.messages)
+                            : connectSensor(port, o.baudIndex, s.messages, false);
+    if (!open) {
+        s.result.outcome = "failed";
+        return linkFailureStatus(s.console);
+    }
+
+    TransferOutcome outcome;
+    if (verify) {
+        outcome =
+            verifySensor(request, files, {}, port, s.line, s.messages, env.errIsTerminal, report);
+    } else {
+        ConsoleView console(s.line, s.messages, env.errIsTerminal, plannedWireBytes(request));
+        EventView view(console, s.messages, s.events, plannedWireBytes(request));
+        outcome = runTransfer(request, view, port);
+        // Ctrl-C at a question stops the transfer as CANCEL does, whatever the question was.
+        if (outcome == TransferOutcome::Declined && s.console.interruptedAtQuestion()) {
+            outcome = TransferOutcome::Cancelled;
+            console.setStatusText(texts::kAborted);
+        }
+        console.finish();
+        view.finish();
+        s.result.files = view.files();
+        s.result.skipped = view.skipped();
+        if (outcome != TransferOutcome::Failed && outcome != TransferOutcome::Declined) {
+            s.human << console.statusText() << "\n";
+            s.human.flush();
+        }
+        printSkipped(s, view.skipped());
+
+        // What the sensor acknowledged is read back and compared before it runs again.
+        if (o.verify && outcome == TransferOutcome::Completed) {
+            std::set<std::pair<ItemKind, int>> sent;
+            for (const auto& [kind, item] : chosenItems(request))
+                if (std::none_of(
+                        view.skipped().begin(), view.skipped().end(),
+                        [&](const SkippedItem& k) { return k.kind == kind && k.item == item; }))
+                    sent.insert({kind, item});
+            files = loadBackup(o.base, request);
+            outcome = verifySensor(request, files, sent, port, s.line, s.messages,
+                                   env.errIsTerminal, report);
+            verify = true;
+        }
     }
     int status = exitStatusFor(outcome);
+    s.result.outcome = outcomeName(outcome);
+    if (verify) {
+        s.result.differences = report.differences;
+        if (outcome == TransferOutcome::Cancelled) {
+            s.human << texts::kAborted << "\n";
+        } else if (outcome != TransferOutcome::Failed) {
+            s.human << verifySummary(report.differences) << "\n";
+            s.result.outcome = report.differences == 0 ? "equal" : "different";
+            status = report.differences == 0 ? kExitCompleted : kExitDifferent;
+        }
+        s.human.flush();
+    }
 
     // Whatever the outcome, the sensor goes back to work unless the operator said otherwise;
     // a sensor that did not acknowledge Run is a failure even after a good transfer.
     if (o.keepStopped) {
         closePort(port);
-    } else if (!returnToRun(messages) && status == kExitCompleted) {
-        status = kExitFailed;
+    } else {
+        ReturnToRunMessages runMessages(
+            s.messages, outcome == TransferOutcome::Failed ? s.console.lastError() : "");
+        if (!returnToRun(runMessages) && (status == kExitCompleted || status == kExitDifferent)) {
+            status = kExitFailed;
+            s.result.outcome = "failed";
+        }
     }
     return status;
 }
@@ -140,52 +285,121 @@ int resolvePort(const std::string& port, std::string& why) {
 
 int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
     ParseResult parsed = parseCommandLine(args);
-    if (!parsed.ok)
-        return usageError(env, parsed.error);
     const CtlOptions& o = parsed.options;
+    // A command line refused before --json was taken still answers a script in JSON.
+    bool json = parsed.ok ? o.json : std::find(args.begin(), args.end(), "--json") != args.end();
+    EventSink events(json ? &env.out : nullptr);
+    std::string command = commandName(o.command);
+    for (CtlCommand c : {CtlCommand::Connect, CtlCommand::Run, CtlCommand::Read, CtlCommand::Write,
+                         CtlCommand::Verify, CtlCommand::Diff, CtlCommand::Show})
+        if (!parsed.ok && !args.empty() && args[0] == commandName(c))
+            command = args[0]; // the command whose options were refused
+    if (!parsed.ok)
+        return usageError(env, events, command, parsed.error);
     if (o.help) {
         env.out << usageText(o.command);
         return kExitCompleted;
     }
+    if (o.version) {
+        env.out << "zar4ctl " << kProjectVersion << "\n";
+        return kExitCompleted;
+    }
 
+    JsonObject start = startEvent(command);
+    if (usesPort(o.command))
+        start.add("port", o.port);
+    if (!o.base.empty())
+        start.add("base", o.base);
+    if (!o.base2.empty())
+        start.add("base2", o.base2);
+    events.emit(start);
+
+    std::ostream& human = json ? env.err : env.out;
+    CommandResult result;
+    int status = kExitFailed;
+    Report report{human, events};
     // The desktop program's port map: beside this program, else the operator's, else the
-    // machine's.
-    std::string mapPath = portMapPathIn(configPlacesFor(joinPath(env.programDir, "zar4loader")));
-    if (!loadPortMap(mapPath)) {
-        env.err << "zar4ctl: the port map " << mapPath << " cannot be read\n";
-        return kExitUsage;
-    }
-    if (o.command == CtlCommand::Ports)
-        return runPorts(o, env);
-    std::string why;
-    int port = resolvePort(o.port, why);
-    if (port < 0)
-        return usageError(env, why);
+    // machine's. `ports` shows the COM names it gives.
+    auto loadMap = [&] {
+        std::string mapPath =
+            portMapPathIn(configPlacesFor(joinPath(env.programDir, "zar4loader")));
+        if (loadPortMap(mapPath))
+            return true;
+        usageError(env, events, command, "the port map " + mapPath + " cannot be read");
+        return false;
+    };
+    if (o.command == CtlCommand::Diff) {
+        status = runDiff(o, report, result);
+    } else if (o.command == CtlCommand::Show) {
+        status = runShow(o, report, result);
+    } else if (o.command == CtlCommand::Ports) {
+        if (!loadMap())
+            return kExitUsage;
+        status = runPorts(o, human, env.err, result);
+    } else {
+        if (!loadMap())
+            return kExitUsage;
+        std::string why;
+        int port = resolvePort(o.port, why);
+        if (port < 0)
+            return usageError(env, events, command, why);
 
-    ConsoleLine line(env.err);
-    ConsoleMessages messages(line, env.in, env.inIsTerminal, o.overwrite, o.abortOnMissing);
-    switch (o.command) {
-    case CtlCommand::Connect:
-        if (!connectSensor(port, o.baudIndex, messages, false))
-            return linkFailureStatus(messages);
-        closePort(port);
-        env.out << "ZAR4 is stopped in PC communication mode.\n";
-        return kExitCompleted;
-    case CtlCommand::Run:
-        if (!openSensorPort(port, o.baudIndex, messages))
-            return linkFailureStatus(messages);
-        if (!returnToRun(messages))
-            return kExitFailed;
-        env.out << "ZAR4 is back in run mode.\n";
-        return kExitCompleted;
-    case CtlCommand::Read:
-    case CtlCommand::Write:
-        return runTransferCommand(o, port, env, line, messages);
-    case CtlCommand::Ports: // answered above, before any port is chosen
-    case CtlCommand::None:
-        break;
+        ConsoleLine line(env.err);
+        ConsoleMessages console(line, env.in, env.inIsTerminal, o.overwrite, o.abortOnMissing);
+        EventMessages messages(console, events, o.port, devicePathForPort(port));
+        Session session{o, env, line, console, messages, events, human, result};
+        switch (o.command) {
+        case CtlCommand::Connect:
+            if (!connectSensor(port, o.baudIndex, messages, false)) {
+                status = linkFailureStatus(console);
+                result.outcome = "failed";
+                break;
+            }
+            closePort(port);
+            human << "ZAR4 is stopped in PC communication mode.\n";
+            status = kExitCompleted;
+            result.outcome = "completed";
+            break;
+        case CtlCommand::Run:
+            if (!openSensorPort(port, o.baudIndex, messages)) {
+                status = linkFailureStatus(console);
+                result.outcome = "failed";
+                break;
+            }
+            if (!returnToRun(messages)) {
+                status = kExitFailed;
+                result.outcome = "failed";
+                break;
+            }
+            human << "ZAR4 is back in run mode.\n";
+            status = kExitCompleted;
+            result.outcome = "completed";
+            break;
+        default:
+            status = runTransferCommand(session, port);
+            break;
+        }
     }
-    return usageError(env, "no command given");
+
+    JsonObject end = resultEvent(command, result.outcome, status);
+    end.add("files", result.files).add("skipped", skippedObjects(result.skipped));
+    if (result.differences >= 0)
+        end.add("differences", result.differences);
+    if (result.hasPorts) {
+        end.add("ports", result.ports);
+        if (o.mapLines)
+            end.add("map", result.map);
+    }
+    if (result.hasShow) {
+        end.add("banks", result.banks);
+        if (result.common.text() == "{}")
+            end.addNull("common");
+        else
+            end.add("common", result.common);
+    }
+    events.emit(end);
+    human.flush();
+    return status;
 }
 
 } // namespace zar4::ctl

@@ -11,8 +11,9 @@ namespace zar4::ctl {
 enum ExitStatus {
     kExitCompleted = 0, // also "No target data..."
     kExitFailed = 1,
-    kExitUsage = 2,   // usage or port-setting error
-    kExitStopped = 3, // refused by the operator, or Ctrl-C
+    kExitUsage = 2,     // usage or port-setting error
+    kExitStopped = 3,   // refused by the operator, or Ctrl-C
+    kExitDifferent = 4, // verify, write --verify, diff: something compared differs
 };
 
 struct CtlEnvironment {

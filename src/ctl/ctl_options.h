@@ -7,7 +7,7 @@
 
 namespace zar4::ctl {
 
-enum class CtlCommand { None, Connect, Run, Read, Write, Ports };
+enum class CtlCommand { None, Connect, Run, Read, Write, Verify, Diff, Show, Ports };
 
 // How a question is answered: from the operator at a terminal, or fixed by an option.
 enum class Answer { Ask, Yes, No };
@@ -15,6 +15,10 @@ enum class Answer { Ask, Yes, No };
 struct CtlOptions {
     CtlCommand command = CtlCommand::None;
     bool help = false;
+    bool version = false;
+    bool json = false;   // JSON Lines events on standard output
+    bool verify = false; // write: verify what was written before Run
+    std::string pngDir;  // diff: pictures of the patterns that differ
     std::string port;
     int baudIndex = 4; // 57600
     int firstBank = 0;
@@ -27,10 +31,13 @@ struct CtlOptions {
     bool noConnect = false;
     bool keepStopped = false;
     std::string base;
+    std::string base2;     // diff: the second backup
     bool allPorts = false; // ports --all: pseudo-terminals too
     bool mapLines = false; // ports --map
-    bool json = false;
 };
+
+// True for the commands that talk to the sensor (and so need --port).
+bool usesPort(CtlCommand command);
 
 struct ParseResult {
     bool ok = false;
@@ -46,6 +53,8 @@ int baudIndexForRate(const std::string& rate);
 
 // The help text of the program (CtlCommand::None) or of one command.
 std::string usageText(CtlCommand command);
+// The JSON Lines contract of --json: every "type" with its fields, as the help lists it.
+std::string jsonContractText();
 
 const char* commandName(CtlCommand command);
 

@@ -2,6 +2,7 @@
 
 #include "common/version.h"
 #include "ctl/ctl.h"
+#include "ctl/ctl_inspect.h"
 #include "ctl/ctl_options.h"
 #include "ctl/json_lines.h"
 #include "link/port_access.h"
@@ -42,7 +43,7 @@ JsonObject portObject(const ListedPort& port) {
     const SerialDevice& d = port.device;
     JsonObject object;
     object.add("device", d.device);
-    addText(object, "by_id", d.byId);
+    addText(object, "byId", d.byId);
     addText(object, "bus", d.bus);
     addText(object, "usb", usbId(d));
     addText(object, "manufacturer", d.manufacturer);
@@ -177,37 +178,25 @@ std::string portsUsage() {
            "          whose \"ports\" field lists the devices\n";
 }
 
-int runPorts(const CtlOptions& options, CtlEnvironment& env) {
-    if (options.json) {
-        writeJsonLine(
-            env.out,
-            JsonObject::event("start").add("command", "ports").add("version", kProjectVersion));
-    }
+int runPorts(const CtlOptions& options, std::ostream& human, std::ostream& err,
+             CommandResult& result) {
     const std::vector<ListedPort> ports = listPorts(options.allPorts);
-    const std::string map = options.mapLines ? portMapText(ports, portMapEntries()) : "";
-    if (options.json) {
-        std::vector<JsonObject> objects;
-        for (const auto& port : ports) {
-            objects.push_back(portObject(port));
-        }
-        JsonObject result = JsonObject::event("result");
-        result.add("command", "ports").add("status", 0).add("ports", objects);
-        if (options.mapLines) {
-            result.add("map", map);
-        }
-        writeJsonLine(env.out, result);
-        return kExitCompleted;
+    result.hasPorts = true;
+    result.outcome = "completed";
+    for (const auto& port : ports) {
+        result.ports.push_back(portObject(port));
     }
     if (options.mapLines) {
-        env.out << map;
+        result.map = portMapText(ports, portMapEntries());
+        human << result.map;
         return kExitCompleted;
     }
     for (const auto& port : ports) {
-        printPort(env.out, port);
+        printPort(human, port);
     }
     if (ports.empty()) {
-        env.err << "zar4ctl: no serial device found"
-                << (options.allPorts ? "" : " (pseudo-terminals are listed with --all)") << "\n";
+        err << "zar4ctl: no serial device found"
+            << (options.allPorts ? "" : " (pseudo-terminals are listed with --all)") << "\n";
     }
     return kExitCompleted;
 }

@@ -5,6 +5,7 @@
 
 #include "link/port_discovery.h"
 
+#include <iosfwd>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@
 namespace zar4::ctl {
 
 struct CtlOptions;
-struct CtlEnvironment;
+struct CommandResult;
 
 // One device as `ports` shows it.
 struct ListedPort {
@@ -34,6 +35,9 @@ std::string portMapText(const std::vector<ListedPort>& ports,
 
 std::string portsUsage();
 
-int runPorts(const CtlOptions& options, CtlEnvironment& env);
+// Lists the devices on `human` (or prints the map lines with --map) and fills the result's
+// `ports` (and `map`) for the JSON result object.
+int runPorts(const CtlOptions& options, std::ostream& human, std::ostream& err,
+             CommandResult& result);
 
 } // namespace zar4::ctl

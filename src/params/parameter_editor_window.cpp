@@ -4,16 +4,19 @@
 #include "ui/dialog_units.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <initializer_list>
 #include <iterator>
+#include <utility>
 
 namespace zar4 {
 
@@ -158,9 +161,12 @@ void Ceditpara::buildControls() {
         return field;
     };
     // A parameter's name, with its caption one line lower.
-    auto nameAndCaption = [&](const FieldInfo& info, int x, int y, int width) {
-        label(QString::fromUtf8(info.name), x, y, width, 8);
-        label(QString::fromUtf8(info.caption), x, y + 8, width, 8);
+    // A caption longer than the room before its control moves left into the margin of the
+    // group frame, never out of it.
+    auto nameAndCaption = [&](const FieldInfo& info, int x, int y, int width, int frameX) {
+        for (auto [text, row] : {std::pair{info.name, y}, std::pair{info.caption, y + 8}})
+            ui::fitLabelBefore(label(QString::fromUtf8(text), x, row, width, 8), du.x(x + width),
+                               du.x(frameX) + 2);
     };
 
     label(QStringLiteral("File name"), 6, 5, 36, 12);
@@ -171,7 +177,7 @@ void Ceditpara::buildControls() {
 
     for (const CommonRow& row : kCommonRows) {
         const FieldInfo& info = fieldInfo(row.field);
-        nameAndCaption(info, kCommonLabelX, row.place.y, row.place.x - kCommonLabelX);
+        nameAndCaption(info, kCommonLabelX, row.place.y, row.place.x - kCommonLabelX, 6);
         if (info.isList)
             commonLists_[row.field] = list(row.id, row.place);
         else
@@ -189,7 +195,7 @@ void Ceditpara::buildControls() {
     for (const BankRow& row : kBankRows) {
         const FieldInfo& info = fieldInfo(row.field);
         const int left = row.autoId != 0 ? row.autoPlace.x : row.place.x;
-        nameAndCaption(info, kBankLabelX, row.place.y, left - kBankLabelX);
+        nameAndCaption(info, kBankLabelX, row.place.y, left - kBankLabelX, 133);
         if (row.autoId != 0) {
             auto* box = new QCheckBox(QStringLiteral("AUTO"), this);
             box->setObjectName(ui::controlName(row.autoId));
@@ -242,6 +248,18 @@ void Ceditpara::buildControls() {
 
     connect(editBankList_, qOverload<int>(&QComboBox::activated), this,
             [this](int bank) { editBankChosen(bank); });
+    // What counts as an edit: the operator's own typing and choosing, not the editor filling
+    // its controls.
+    auto markEdited = [this] { edited_ = true; };
+    connect(fileName_, &QLineEdit::textEdited, this, markEdited);
+    for (auto& entry : commonLists_)
+        connect(entry.second, qOverload<int>(&QComboBox::activated), this, markEdited);
+    for (auto& entry : bankLists_)
+        connect(entry.second, qOverload<int>(&QComboBox::activated), this, markEdited);
+    for (auto& entry : commonNumbers_)
+        connect(entry.second, &QLineEdit::textEdited, this, markEdited);
+    for (auto& entry : bankNumbers_)
+        connect(entry.second, &QLineEdit::textEdited, this, markEdited);
     bindCommand(copyButton_, [this] { copyCommand(); });
     for (auto& [field, box] : autoBoxes_) {
         const BankField f = field;
@@ -291,6 +309,8 @@ void Ceditpara::showBank(int bank) {
         // A field with its AUTO box ticked is disabled: SHUTTER and THRESHLD then stand
         // empty, the two levels show the automatic level.
         const bool automatic = isAuto(record, field);
+        // Showing a bank is no operator's click: the box's command must not run.
+        const QSignalBlocker quiet(autoBoxes_[field]);
         autoBoxes_[field]->setChecked(automatic);
         number->setEnabled(!automatic);
         number->setText(qs(numberText(record, field)));
@@ -322,9 +342,12 @@ void Ceditpara::editBankChosen(int bank) {
         return;
     commitControls(currentBank_);
     const int previous = currentBank_;
+    const bool existed = bankPresent(set_, bank);
     currentBank_ = bank;
     if (!createBankOnRequest(set_, bank, messages_))
         currentBank_ = previous;
+    else if (!existed)
+        edited_ = true; // the new bank is written only by Save & Exit
     // Also puts the list back on the previous bank when the operator declined.
     showBank(currentBank_);
 }
@@ -336,6 +359,7 @@ void Ceditpara::copyCommand() {
         return;
     if (!copyBank(set_, currentBank_, destination, messages_))
         return;
+    edited_ = true;
     // The controls already show the copied values, which now belong to the destination.
     currentBank_ = destination;
     editBankList_->setCurrentIndex(destination);
@@ -345,6 +369,7 @@ void Ceditpara::autoCommand(BankField field) {
     BankRecord& record = set_.bank[static_cast<std::size_t>(currentBank_)];
     QCheckBox* box = autoBoxes_[field];
     QLineEdit* number = bankNumbers_[field];
+    edited_ = true;
     if (box->isChecked()) {
         number->setText(qs(tickAuto(record, field)));
         number->setEnabled(false);
@@ -369,6 +394,16 @@ void Ceditpara::saveAndExitCommand() {
 void Ceditpara::cancelCommand() {
     if (messages_.ask(kDiscardQuestion))
         reject();
+}
+
+void Ceditpara::closeEvent(QCloseEvent* event) {
+    // Without edits there is nothing to lose: the window closes quietly. With edits, No keeps
+    // the window open with every edit.
+    if (edited_ && !messages_.ask(kDiscardQuestion)) {
+        event->ignore();
+        return;
+    }
+    ui::KeyRuleDialog::closeEvent(event);
 }
 
 void editParameters(QWidget* parent, const std::string& baseName, MessageService& messages) {

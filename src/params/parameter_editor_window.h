@@ -37,6 +37,14 @@ public:
     // (if any bank is present).
     void commitControls(int bank);
 
+    // True once the operator has changed anything that Save & Exit would write: a typed
+    // number or name, a list choice, an AUTO box, a copy, a bank created.
+    bool edited() const { return edited_; }
+
+protected:
+    // The close box and Alt+F4 are a Cancel: with edits they ask the Cancel question first.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void buildControls();
     void fillLists();
@@ -51,6 +59,7 @@ private:
     // The editor's questions and notices belong to the editor while it is open.
     ui::BoxOwnerScope boxOwner_;
     int currentBank_ = 0;
+    bool edited_ = false;
 
     QLineEdit* fileName_ = nullptr;
     std::map<CommonField, QComboBox*> commonLists_;

@@ -359,9 +359,9 @@ MaskEditor::MaskEditor(PatternImage& image, MessageService& messages)
 void MaskEditor::selectTool(MaskTool tool) {
     tool_ = tool;
     hint_ = maskToolHint(tool);
-    if (isCornerTool(tool)) {
-        cornerCount_ = 0;
-    }
+    // Corners clicked so far belong to the shape the operator gave up on: choosing any tool
+    // starts afresh.
+    cornerCount_ = 0;
     if (tool == MaskTool::Pen || tool == MaskTool::Eraser) {
         redraw_ = true;
     }
@@ -595,6 +595,7 @@ void MaskEditor::wholeImage(WholeImageCommand command) {
         setColumnRun(image_, px, 0, kViewHeight - 1, mask);
     }
     tool_ = MaskTool::None;
+    cornerCount_ = 0;
     hint_ = mask ? kMaskAllHint : kDeleteAllMaskHint;
     modified_ = true;
     undoReady_ = true;
@@ -620,6 +621,8 @@ bool MaskEditor::undo() {
 }
 
 void MaskEditor::bankLoaded() {
+    // Corners clicked over another bank's picture would make a shape nobody drew in this one.
+    cornerCount_ = 0;
     undoReady_ = false;
     modified_ = false;
     segmentPending_ = false;

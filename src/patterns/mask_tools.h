@@ -124,8 +124,9 @@ public:
     MaskEditor(PatternImage& image, MessageService& messages);
 
     // --- tool selection -----------------------------------------------------------------
-    // A tool button click: sets the tool and its hint. Selecting a corner tool empties the
-    // corner list (choosing a press tool leaves it alone). Selecting the pen or the eraser
+    // A tool button click: sets the tool and its hint and empties the corner list (corners
+    // never carry over to another tool, or to the same corner tool chosen again). Selecting
+    // the pen or the eraser
     // requests a redraw (the window ignores it while it is still being set up).
     void selectTool(MaskTool tool);
     MaskTool tool() const { return tool_; }
@@ -173,8 +174,8 @@ public:
 
     // --- commands -------------------------------------------------------------------------
     // Buttons 1234 / 1235: a waiting stroke segment is drawn, then snapshot, mask or unmask
-    // every pixel, tool None (pen-size list
-    // disabled), the command's hint, modified and undo-ready set, Undo enabled, redraw.
+    // every pixel, tool None (pen-size list disabled, corner list emptied), the command's
+    // hint, modified and undo-ready set, Undo enabled, redraw.
     void wholeImage(WholeImageCommand command);
 
     // The Undo button: a waiting stroke segment is dropped, the snapshot is copied back, the corner
@@ -184,8 +185,8 @@ public:
     bool undo();
 
     // A bank's file was loaded into the image: undo-ready, modified and the pending segment
-    // are cleared and Undo disabled. The corner list is kept (corners count toward the shape
-    // drawn in the new bank).
+    // are cleared, Undo disabled and the corner list emptied (a shape is built only from
+    // clicks over the picture it changes).
     void bankLoaded();
     // The pattern was written to its file: modified cleared.
     void markSaved() { modified_ = false; }
@@ -201,6 +202,9 @@ public:
         return r;
     }
     bool buttonDown() const { return buttonDown_; }
+    // The last left press (window coordinates): one corner of a rectangle, a circle's centre.
+    int pressX() const { return pressX_; }
+    int pressY() const { return pressY_; }
     bool segmentPending() const { return segmentPending_; }
     int cornerCount() const { return cornerCount_; }
     // Corner i (0 <= i < cornerCount()) in view coordinates; it may lie outside the view.

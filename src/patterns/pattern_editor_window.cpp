@@ -175,6 +175,8 @@ void CRefpatDialog::buildLayout() {
 
     auto* sizeLabel = new QLabel(QString::fromUtf8("Pen\u30FBEraser Size"), this);
     sizeLabel->setGeometry(du.rect(248, 17, 56, 8));
+    // Up to the pen-size list, past the end of the Pen and Eraser buttons if it must.
+    ui::fitLabelBefore(sizeLabel, du.x(309), du.x(175 + 70));
 
     penSizeList_ = new QComboBox(this);
     penSizeList_->setObjectName(ui::controlName(IdPenSizeList));
@@ -314,6 +316,31 @@ void CRefpatDialog::syncWithTools() {
         viewDirty_ = true;
         redrawView();
     }
+    updateOverlay();
+}
+
+void CRefpatDialog::updateOverlay() {
+    const QPoint origin = imageRect().topLeft();
+    PatternView::Overlay overlay;
+    for (int i = 0; i < tools_.cornerCount(); ++i)
+        overlay.corners.emplace_back(tools_.corner(i).x, tools_.corner(i).y);
+    if (tools_.buttonDown()) {
+        switch (tools_.tool()) {
+        case MaskTool::MaskRectangle:
+        case MaskTool::UnmaskRectangle:
+            overlay.outline = PatternView::Overlay::Outline::Rectangle;
+            break;
+        case MaskTool::MaskCircle:
+        case MaskTool::UnmaskCircle:
+            overlay.outline = PatternView::Overlay::Outline::Circle;
+            break;
+        default:
+            break;
+        }
+        overlay.from = QPoint(tools_.pressX(), tools_.pressY()) - origin;
+        overlay.to = mouse_ - origin;
+    }
+    view_->setOverlay(overlay);
 }
 
 void CRefpatDialog::redrawView() {
@@ -413,6 +440,7 @@ void CRefpatDialog::closeEvent(QCloseEvent* event) {
 
 void CRefpatDialog::mousePressEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
+    mouse_ = pos;
     if (event->button() == Qt::LeftButton) {
         tools_.leftPress(pos.x(), pos.y(), frame());
         syncWithTools();
@@ -425,17 +453,21 @@ void CRefpatDialog::mousePressEvent(QMouseEvent* event) {
 
 void CRefpatDialog::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
+    mouse_ = pos;
     updateReadout(pos);
     const bool leftOnly = event->buttons() == Qt::LeftButton &&
                           (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) == 0;
     if (tools_.mouseMove(pos.x(), pos.y(), leftOnly) && !strokeTimer_.isActive())
         strokeTimer_.start(kStrokeTickMs, this);
+    if (tools_.buttonDown())
+        updateOverlay();
     event->accept();
 }
 
 void CRefpatDialog::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         const QPoint pos = event->position().toPoint();
+        mouse_ = pos;
         // A last movement that came less than a tick before the release is drawn now, as its
         // tick would draw it, so that the release sees the stroke whole and offers Undo for it.
         if (tools_.segmentPending() && tools_.strokeTick())

@@ -123,6 +123,8 @@ private:
     // tools, and redraws the view when the tools asked for it.
     void syncWithTools();
     void redrawView();
+    // Corner markers and the dragged outline, from the tools' state and the mouse.
+    void updateOverlay();
     void updateReadout(const QPoint& pos);
     ImageFrame frame() const;
 
@@ -145,6 +147,7 @@ private:
     bool closing_ = false;
     bool viewDirty_ = false;
     long viewRebuilds_ = 0;
+    QPoint mouse_; // the last mouse position over the window
 
     QBasicTimer redrawTimer_;
     QBasicTimer strokeTimer_;

@@ -2,8 +2,10 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPen>
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
 
 namespace zar4 {
@@ -58,6 +60,13 @@ void PatternView::fill(const PatternImage& image) {
     }
 }
 
+void PatternView::setOverlay(const Overlay& overlay) {
+    if (overlay == overlay_)
+        return;
+    overlay_ = overlay;
+    update();
+}
+
 void PatternView::render(const PatternImage& image) {
     fill(image);
     update(0, 0, kWidth, kHeight);
@@ -72,6 +81,31 @@ void PatternView::paintEvent(QPaintEvent* event) {
     const QRegion rest = QRegion(event->rect()) - QRegion(viewRect);
     for (const QRect& r : rest)
         painter.fillRect(r, palette().window());
+
+    // The overlay, over the picture only.
+    painter.setClipRect(viewRect);
+    const QColor colour = QColor::fromRgb(kOverlayColour);
+    painter.setPen(QPen(colour, 1, Qt::DashLine));
+    painter.setBrush(Qt::NoBrush);
+    switch (overlay_.outline) {
+    case Overlay::Outline::Rectangle:
+        // Both corners belong to the rectangle, as they do to the masked area.
+        painter.drawRect(QRect(overlay_.from, overlay_.to).normalized().adjusted(0, 0, -1, -1));
+        break;
+    case Overlay::Outline::Circle: {
+        const QPoint d = overlay_.to - overlay_.from;
+        const double r = std::sqrt(double(d.x()) * d.x() + double(d.y()) * d.y());
+        painter.drawEllipse(QPointF(overlay_.from), r, r);
+        break;
+    }
+    case Overlay::Outline::None:
+        break;
+    }
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(colour);
+    for (const QPoint& c : overlay_.corners)
+        painter.drawRect(
+            QRect(c - QPoint(kMarkerHalf, kMarkerHalf), QSize(2 * kMarkerHalf, 2 * kMarkerHalf)));
 }
 
 PenPreview::PenPreview(QWidget* parent)

@@ -6,7 +6,10 @@
 #include "patterns/pattern_file.h"
 
 #include <QImage>
+#include <QPoint>
 #include <QWidget>
+
+#include <vector>
 
 namespace zar4 {
 
@@ -19,6 +22,23 @@ public:
     static constexpr int kHeight = kPatternColumns; // 236
 
     explicit PatternView(QWidget* parent = nullptr);
+
+    // What is drawn over the picture and never into it: the corners of a triangle or
+    // quadrangle clicked so far, as small markers, and the outline of the rectangle or circle
+    // being dragged. Points are in view pixels (they may lie outside the view).
+    struct Overlay {
+        enum class Outline { None, Rectangle, Circle };
+        std::vector<QPoint> corners;
+        Outline outline = Outline::None;
+        QPoint from; // a rectangle's pressed corner, a circle's centre
+        QPoint to;   // the mouse now
+        bool operator==(const Overlay&) const = default;
+    };
+    static constexpr QRgb kOverlayColour = 0xFFFFFF00; // yellow: seen on greys and blues alike
+    static constexpr int kMarkerHalf = 2;              // markers of 5 x 5 pixels
+
+    void setOverlay(const Overlay& overlay);
+    const Overlay& overlay() const { return overlay_; }
 
     // Rebuilds the picture from `image` and schedules a repaint.
     void render(const PatternImage& image);
@@ -35,6 +55,7 @@ protected:
 
 private:
     QImage picture_;
+    Overlay overlay_;
 };
 
 // The pen preview: 31 x 31 pixels with the square |i - 15| <= size, |j - 15| <= size. For the

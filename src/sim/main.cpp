@@ -2,6 +2,8 @@
 #include "sim/sim_options.h"
 #include "sim/sim_server.h"
 
+#include "common/version.h"
+
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
@@ -14,6 +16,9 @@ int main(int argc, char** argv) {
     switch (parseSimArguments(args, options, error)) {
     case ParseOutcome::Help:
         std::fputs(simUsage().c_str(), stdout);
+        return 0;
+    case ParseOutcome::Version:
+        std::printf("zar4sim %s\n", zar4::kProjectVersion);
         return 0;
     case ParseOutcome::Error:
         std::fprintf(stderr, "zar4sim: %s\nTry 'zar4sim --help'.\n", error.c_str());

@@ -269,6 +269,11 @@ Answer SensorEngine::execute(SensorModel& model) {
         applyFault(*fault, answer);
         return answer;
     }
+    if (fault && fault->kind == Fault::Kind::AckNoStore) {
+        answer.bytes = replyFrame(nullptr, 0);
+        answer.logText += " (fault: acknowledged, not stored)";
+        return answer;
+    }
     Answer done = commandAnswer(model, code, payload);
     done.logText = answer.logText;
     if (fault) // the command was carried out; its answer was spoiled on the way back
@@ -428,6 +433,8 @@ void SensorEngine::applyFault(const Fault& fault, Answer& answer) {
         answer.bytes.clear();
         answer.hangUp = true;
         answer.logText += " (fault: hang up)";
+        break;
+    case Fault::Kind::AckNoStore: // handled where commands are carried out
         break;
     }
 }

@@ -55,6 +55,8 @@ bool parseKind(const std::string& text, Fault& fault) {
         fault.kind = Fault::Kind::Nak;
     } else if (k == "hangup") {
         fault.kind = Fault::Kind::HangUp;
+    } else if (k == "nostore") {
+        fault.kind = Fault::Kind::AckNoStore;
     } else {
         return false;
     }
@@ -156,6 +158,9 @@ std::string simUsage() {
            "                                   command is not carried out; the device is gone "
            "until\n"
            "                                   zar4sim is started again)\n"
+           "                         nostore   acknowledge a PutParameterBlock, PutPatternBlock "
+           "or\n"
+           "                                   FlashPatternHalf without storing it\n"
            "                       each fault strikes once; both options may be given more "
            "than once\n"
            "  --stray HEXBYTES     send these bytes ahead of every answer to the mode request,\n"
@@ -167,6 +172,7 @@ std::string simUsage() {
            "  --pc-mode            start in PC communication mode (no mode request needed)\n"
            "  --log                print every frame received and sent on standard error\n"
            "  --help, -h           show this text\n"
+           "  --version            show the program's name and version\n"
            "\n"
            "The line: outside PC mode the sensor hears only the mode request. In PC mode a byte\n"
            "that starts no command, a wrong checksum or a number out of range is answered with\n"
@@ -210,6 +216,8 @@ ParseOutcome parseSimArguments(const std::vector<std::string>& args, SimOptions&
 
         if (name == "--help" || name == "-h") {
             return ParseOutcome::Help;
+        } else if (name == "--version") {
+            return ParseOutcome::Version;
         } else if (name == "--paced") {
             if (!flag())
                 return ParseOutcome::Error;

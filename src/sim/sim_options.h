@@ -8,7 +8,7 @@
 
 namespace zar4::sim {
 
-enum class ParseOutcome { Run, Help, Error };
+enum class ParseOutcome { Run, Help, Version, Error };
 
 // `args` without the program name. On Error, `error` says what was wrong.
 ParseOutcome parseSimArguments(const std::vector<std::string>& args, SimOptions& options,

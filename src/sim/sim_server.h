@@ -34,6 +34,9 @@ struct Fault {
         BadChecksum, // reply with a wrong checksum
         Nak,         // answer NAK (0x15 0xEA) instead of the reply
         HangUp,      // close the line
+        // Acknowledge without carrying the command out: a PutParameterBlock, PutPatternBlock
+        // or FlashPatternHalf that the sensor says it took but never stored.
+        AckNoStore,
     };
     Kind kind = Kind::NoReply;
     std::uint8_t command = 0; // command code 0x81-0x88, or 0x43 for the mode request

@@ -1,10 +1,13 @@
 #include "transfer/progress_window.h"
 
 #include "transfer/transfer_texts.h"
+#include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
 #include "ui/qt_message_service.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPointer>
@@ -12,11 +15,15 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace zar4 {
 
 namespace {
 
 constexpr int kProgressMaximum = 512;
+// How often a slow reply is looked for while the window keeps itself drawn.
+constexpr int kReplyLookMs = 10;
 
 } // namespace
 
@@ -77,6 +84,7 @@ CComuDlg::~CComuDlg() = default;
 
 void CComuDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    ui::keepOnScreen(this);
     if (!timerStarted_) {
         timerStarted_ = true;
         timer1_.start();
@@ -135,12 +143,18 @@ void CComuDlg::reject() {
     QDialog::reject();
 }
 
+// A text control redraws at once when its text is set: the transfer may block right after
+// (the flash write, up to 30 s), and the operator must see why it waits.
 void CComuDlg::setStatusText(const std::string& text) {
     statusText_->setText(QString::fromStdString(text));
+    if (statusText_->isVisible())
+        statusText_->repaint();
 }
 
 void CComuDlg::setItemText(const std::string& text) {
     itemText_->setText(QString::fromStdString(text));
+    if (itemText_->isVisible())
+        itemText_->repaint();
 }
 
 void CComuDlg::setProgress(int position) {
@@ -156,6 +170,25 @@ void CComuDlg::pump() {
     QCoreApplication::processEvents();
     if (!self)
         stopRequest = StopRequest::Cancelled;
+}
+
+int CComuDlg::awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) {
+    // The window stays drawn (moved, uncovered) but takes no input: clicks, keys and the close
+    // box wait in the queue until the transfer lets events through again.
+    QElapsedTimer clock;
+    clock.start();
+    if (!replyArriving()) {
+        QEventLoop loop;
+        QTimer look;
+        look.setInterval(kReplyLookMs);
+        connect(&look, &QTimer::timeout, &loop, [&] {
+            if (replyArriving() || clock.elapsed() >= timeoutMs)
+                loop.quit();
+        });
+        look.start();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return static_cast<int>(std::max<qint64>(0, timeoutMs - clock.elapsed()));
 }
 
 } // namespace zar4

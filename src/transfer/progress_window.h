@@ -33,6 +33,7 @@ public:
     void setItemText(const std::string& text) override;
     void setProgress(int position) override;
     void pump() override;
+    int awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) override;
     MessageService& messages() override { return messages_; }
 
     bool transferRunning() const { return running_; }

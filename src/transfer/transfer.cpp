@@ -3,6 +3,7 @@
 #include "common/file_access.h"
 #include "common/safe_file.h"
 #include "link/protocol.h"
+#include "link/serial_port.h"
 #include "params/parameter_file.h"
 #include "patterns/pattern_file.h"
 #include "transfer/transfer_texts.h"
@@ -10,6 +11,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 namespace zar4 {
 
@@ -79,8 +82,8 @@ struct CheckedFile {
 
 class Transfer {
 public:
-    Transfer(const TransferRequest& request, TransferView& view, int port)
-        : request_(request), view_(view), port_(port) {}
+    Transfer(const TransferRequest& request, TransferView& view, int port, ReadSink* sink)
+        : request_(request), view_(view), port_(port), sink_(sink) {}
 
     TransferOutcome run();
 
@@ -101,6 +104,7 @@ private:
     void readItem(int item);
     void readPatterns();
     void readPattern(int bank);
+    bool receivePattern(int bank, const std::function<bool(int count)>& take);
 
     bool checkFilesBeforeWriting();
     bool checkParameterFile(int item);
@@ -118,6 +122,7 @@ private:
     const TransferRequest& request_;
     TransferView& view_;
     int port_;
+    ReadSink* sink_;
     bool failed_ = false;
     bool anyDone_ = false;
     bool overwriteAgreed_ = false;
@@ -132,7 +137,14 @@ bool Transfer::exchangeWithProgress(Command code, int progressBetween) {
     sendCommand(port_, code, transferBuffer, info.payloadSize);
     if (progressBetween >= 0)
         view_.setProgress(progressBetween);
-    bool ok = receiveReply(port_, transferBuffer, info.replySize, info.timeoutMs);
+    int timeoutMs = info.timeoutMs;
+    // The sensor is silent while it writes its flash memory: the view may keep its window
+    // drawn meanwhile, within the same time-out.
+    if (code == Command::FlashPatternHalf)
+        timeoutMs =
+            std::clamp(view_.awaitSlowReply(timeoutMs, [this] { return bytesWaiting(port_) > 0; }),
+                       0, timeoutMs);
+    bool ok = receiveReply(port_, transferBuffer, info.replySize, timeoutMs);
     view_.wireBytes(frameBytes(code, ok));
     if (!ok)
         failed_ = true; // receiveReply left its words in lastErrorText
@@ -244,9 +256,17 @@ void Transfer::readItem(int item) {
     bool common = item == kCommonItem;
     if (!request_.includeParameters || (!common && !chosen(item)))
         return;
+    if (sink_ && !sink_->wants(ItemKind::Parameters, item))
+        return;
     view_.setStatusText(common ? texts::kReadingCommonParameters : texts::kReadingBankParameters);
+    view_.itemStarted(ItemKind::Parameters, item);
     if (!queryParameterBlock(item))
         return;
+    if (sink_) {
+        sink_->parameterBlock(item, transferBuffer);
+        anyDone_ = true;
+        return;
+    }
     std::string name = parameterFileName(request_.baseName, item);
     if (!mayReplace(name) || !mayCreate(name))
         return;
@@ -257,6 +277,7 @@ void Transfer::readItem(int item) {
         return;
     }
     anyDone_ = true;
+    view_.itemDone(ItemKind::Parameters, item, name);
 }
 
 void Transfer::readPatterns() {
@@ -272,11 +293,55 @@ void Transfer::readPatterns() {
         view_.setProgress(kProgressItemDone);
 }
 
+// Asks the sensor for every block of the bank's pattern, both halves, handing each block's
+// `count` words (in transferBuffer) to `take`, which returns false after a failure. True when
+// the last block arrived; a failure or a stop ends it earlier.
+bool Transfer::receivePattern(int bank, const std::function<bool(int count)>& take) {
+    bool complete = false;
+    for (int half = 0; half < 2 && !failed_ && !stopped(); ++half) {
+        transferBuffer[0] = static_cast<std::uint8_t>(halfSelector(bank, half));
+        if (!exchangeWithProgress(Command::LoadPatternHalf, -1))
+            break;
+        for (int block = 0; block < kHalfBlocks[half]; ++block) {
+            transferBuffer[0] = static_cast<std::uint8_t>(block);
+            if (!exchangeWithProgress(Command::GetPatternBlock, -1))
+                break;
+            if (!take((block % 2 == 0) ? kEvenBlockPixels : kOddBlockPixels))
+                break;
+            if (half == 1 && block == kHalfBlocks[1] - 1)
+                complete = true;
+            view_.setProgress((half * 256 + block) * 256 / 208);
+            view_.pump();
+            if (stopped())
+                break;
+        }
+    }
+    // A stop that came after the last block finds the pattern whole.
+    return complete && !failed_;
+}
+
 void Transfer::readPattern(int bank) {
+    if (sink_ && !sink_->wants(ItemKind::Pattern, bank))
+        return;
+    view_.itemStarted(ItemKind::Pattern, bank);
     if (!queryParameterBlock(bank))
         return;
     view_.setItemText(bankItemText(bank));
     view_.setProgress(0);
+    if (sink_) {
+        std::array<std::uint16_t, kEvenBlockPixels> words{};
+        bool whole = receivePattern(bank, [&](int count) {
+            for (int i = 0; i < count; ++i)
+                words[static_cast<std::size_t>(i)] = blockWord(transferBuffer, i);
+            sink_->patternWords(bank, words.data(), count);
+            return true;
+        });
+        if (whole) {
+            sink_->patternComplete(bank);
+            anyDone_ = true;
+        }
+        return;
+    }
     std::string name = patternFileName(request_.baseName, bank);
     if (!mayReplace(name) || !mayCreate(name))
         return;
@@ -289,33 +354,15 @@ void Transfer::readPattern(int bank) {
         return;
     }
     std::array<std::uint8_t, kEvenBlockPixels * 3> pixels{};
-    bool complete = false;
-    for (int half = 0; half < 2 && !failed_ && !stopped(); ++half) {
-        transferBuffer[0] = static_cast<std::uint8_t>(halfSelector(bank, half));
-        if (!exchangeWithProgress(Command::LoadPatternHalf, -1))
-            break;
-        for (int block = 0; block < kHalfBlocks[half]; ++block) {
-            transferBuffer[0] = static_cast<std::uint8_t>(block);
-            if (!exchangeWithProgress(Command::GetPatternBlock, -1))
-                break;
-            int count = (block % 2 == 0) ? kEvenBlockPixels : kOddBlockPixels;
-            for (int i = 0; i < count; ++i)
-                wordToFilePixel(blockWord(transferBuffer, i),
-                                &pixels[static_cast<std::size_t>(i) * 3]);
-            if (!file.write(pixels.data(), static_cast<std::size_t>(count) * 3)) {
-                fail(withReason(texts::kFailedToCreateFile, file.failure()));
-                break;
-            }
-            if (half == 1 && block == kHalfBlocks[1] - 1)
-                complete = true;
-            view_.setProgress((half * 256 + block) * 256 / 208);
-            view_.pump();
-            if (stopped())
-                break;
-        }
-    }
-    // A stop that came after the last block finds the pattern whole: keep it.
-    if (!complete || failed_) {
+    bool complete = receivePattern(bank, [&](int count) {
+        for (int i = 0; i < count; ++i)
+            wordToFilePixel(blockWord(transferBuffer, i), &pixels[static_cast<std::size_t>(i) * 3]);
+        if (file.write(pixels.data(), static_cast<std::size_t>(count) * 3))
+            return true;
+        fail(withReason(texts::kFailedToCreateFile, file.failure()));
+        return false;
+    });
+    if (!complete) {
         file.abandon();
         return;
     }
@@ -324,6 +371,7 @@ void Transfer::readPattern(int bank) {
         return;
     }
     anyDone_ = true;
+    view_.itemDone(ItemKind::Pattern, bank, name);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -428,6 +476,7 @@ bool Transfer::completeCommonFile(const std::string& name, std::uint8_t* block) 
     const CheckedFile& checked = parameterFiles_[kCommonItem];
     if (!checked.present) {
         view_.messages().notice(texts::kCommonFileNotice);
+        view_.itemSkipped(ItemKind::Parameters, kCommonItem, "not found");
         return false;
     }
     std::copy(transferBuffer, transferBuffer + kBankWords * 2, block);
@@ -436,6 +485,7 @@ bool Transfer::completeCommonFile(const std::string& name, std::uint8_t* block) 
     std::string reason;
     if (!writeFileSafely(name, wordLines(block, kBankWords), &reason)) {
         view_.messages().notice(withReason(texts::kCommonFileNotice, reason));
+        view_.itemSkipped(ItemKind::Parameters, kCommonItem, "cannot be rewritten");
         return false;
     }
     return true;
@@ -446,6 +496,7 @@ void Transfer::writeItem(int item) {
     if (!request_.includeParameters || (!common && !chosen(item)))
         return;
     view_.setStatusText(common ? texts::kWritingCommonParameters : texts::kWritingBankParameters);
+    view_.itemStarted(ItemKind::Parameters, item);
     if (!queryParameterBlock(item))
         return;
     std::string name = parameterFileName(request_.baseName, item);
@@ -461,6 +512,8 @@ void Transfer::writeItem(int item) {
         if (!checked.present) {
             if (ask(missingBankFileQuestion(item, texts::kParametersFileMissing)))
                 fail(texts::kTransferAborted);
+            else
+                view_.itemSkipped(ItemKind::Parameters, item, "not found");
             return;
         }
         for (int i = 0; i < kBankWords; ++i)
@@ -474,6 +527,7 @@ void Transfer::writeItem(int item) {
     if (!exchangeWithProgress(Command::PutParameterBlock, kProgressParameterSent))
         return;
     anyDone_ = true;
+    view_.itemDone(ItemKind::Parameters, item, name);
 }
 
 void Transfer::writePatterns() {
@@ -495,6 +549,7 @@ void Transfer::writePatterns() {
 }
 
 void Transfer::writePattern(int bank) {
+    view_.itemStarted(ItemKind::Pattern, bank);
     std::string bankText = bankItemText(bank);
     view_.setItemText(bankText);
     view_.setProgress(0);
@@ -502,6 +557,8 @@ void Transfer::writePattern(int bank) {
     if (!file.present) {
         if (ask(missingBankFileQuestion(bank, texts::kPatternsFileMissing)))
             fail(texts::kTransferAborted);
+        else
+            view_.itemSkipped(ItemKind::Pattern, bank, "not found");
         return;
     }
     const std::uint8_t* pixel =
@@ -527,6 +584,7 @@ void Transfer::writePattern(int bank) {
         view_.setItemText(bankText);
     }
     anyDone_ = true;
+    view_.itemDone(ItemKind::Pattern, bank, patternFileName(request_.baseName, bank));
 }
 
 } // namespace
@@ -561,8 +619,9 @@ std::int64_t plannedWireBytes(const TransferRequest& request) {
     return total;
 }
 
-TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, int port) {
-    Transfer transfer(request, view, port);
+TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, int port,
+                            ReadSink* sink) {
+    Transfer transfer(request, view, port, sink);
     return transfer.run();
 }
 

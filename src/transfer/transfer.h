@@ -6,6 +6,7 @@
 #include "common/message_service.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zar4 {
@@ -23,6 +24,10 @@ struct TransferRequest {
 
 enum class StopRequest { None, Cancelled, Declined };
 
+// The two kinds of item a transfer works through: the parameters of a bank (or, as item 15,
+// the common parameters) and the pattern of a bank.
+enum class ItemKind { Parameters, Pattern };
+
 // Program-wide: CANCEL sets Cancelled, a refused overwrite Declined; a transfer that saw it
 // sets it back to None when it ends.
 extern StopRequest stopRequest;
@@ -39,9 +44,43 @@ public:
     virtual void pump() = 0;
     // Questions, notices and the "Error" box at the end of a failed transfer.
     virtual MessageService& messages() = 0;
+    // Called after sending a command whose reply may take long (the flash write of a pattern
+    // half: up to 30 s). A view whose window must stay drawn meanwhile waits here, drawing but
+    // taking no input, until `replyArriving()` holds or `timeoutMs` has passed, and returns
+    // what is left of `timeoutMs`, within which the engine then reads the reply. By default
+    // nothing waits here: the read itself does all the waiting.
+    virtual int awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) {
+        (void)replyArriving;
+        return timeoutMs;
+    }
     // Bytes that went over the line in one exchange (the command frame and, when it came, the
     // reply). Only a view that shows a byte count or a rate needs it.
     virtual void wireBytes(int bytes) { (void)bytes; }
+    // The item the transfer works on now, told before its first exchange.
+    virtual void itemStarted(ItemKind kind, int item) { (void)kind, (void)item; }
+    // An item whose file was written (read) or whose data the sensor acknowledged (write).
+    virtual void itemDone(ItemKind kind, int item, const std::string& file) {
+        (void)kind, (void)item, (void)file;
+    }
+    // An item left out with the operator's knowledge ("not found"), the transfer going on.
+    virtual void itemSkipped(ItemKind kind, int item, const std::string& reason) {
+        (void)kind, (void)item, (void)reason;
+    }
+};
+
+// Where the data of a read go instead of the data files: a comparison in memory (verify)
+// takes them without any file being written or any overwrite question asked.
+class ReadSink {
+public:
+    virtual ~ReadSink() = default;
+    // An item the sink does not want is not asked of the sensor at all.
+    virtual bool wants(ItemKind kind, int item) = 0;
+    // The item's block as the sensor sent it: 32 words, low byte first.
+    virtual void parameterBlock(int item, const std::uint8_t* block) = 0;
+    // One block of a pattern in the sensor's words, in the order they arrived.
+    virtual void patternWords(int bank, const std::uint16_t* words, int count) = 0;
+    // Every block of the bank's pattern has arrived.
+    virtual void patternComplete(int bank) = 0;
 };
 
 enum class TransferOutcome {
@@ -54,7 +93,9 @@ enum class TransferOutcome {
 
 // Runs the whole transfer on `port` (already connected), including its end: the "Error" box
 // on failure or the final status text. Sets the progress range's start (position 0) first.
-TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, int port);
+// A read with a `sink` hands the sensor's data to it and writes no file.
+TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, int port,
+                            ReadSink* sink = nullptr);
 
 // True when `bank` (0-14) lies in the request's range; bank 15 is never chosen.
 bool bankIsChosen(const TransferRequest& request, int bank);

@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QRadioButton>
+
+#include "ui/dialog_controls.h"
 
 namespace zar4::ui {
 
@@ -22,7 +25,28 @@ void KeyRuleDialog::bindCommand(QAbstractButton* control, std::function<void()> 
         push->setDefault(false);
     }
     commands_.insert(control, command);
-    connect(control, &QAbstractButton::clicked, this, [command] { command(); });
+    if (!control->isCheckable()) {
+        connect(control, &QAbstractButton::clicked, this, [command] { command(); });
+    } else {
+        // Every click (mouse, Space, a tool's Press) begins with `pressed` and changes the state
+        // before `clicked`; a Toggle changes the state alone.
+        const bool radio = qobject_cast<QRadioButton*>(control) != nullptr;
+        connect(control, &QAbstractButton::pressed, this, [this, control] {
+            pressed_ = control;
+            checkedAtPress_ = control->isChecked();
+        });
+        connect(control, &QAbstractButton::toggled, this, [radio, command](bool checked) {
+            // The radio button that loses the choice to another has nothing to do.
+            if (checked || !radio)
+                command();
+        });
+        connect(control, &QAbstractButton::clicked, this, [this, control, command] {
+            const bool changed = pressed_ == control && control->isChecked() != checkedAtPress_;
+            pressed_ = nullptr;
+            if (!changed)
+                command();
+        });
+    }
     connect(control, &QObject::destroyed, this,
             [this, control] { commands_.remove(static_cast<QAbstractButton*>(control)); });
 }
@@ -52,6 +76,12 @@ void KeyRuleDialog::keyPressEvent(QKeyEvent* event) {
     default:
         QDialog::keyPressEvent(event);
     }
+}
+
+void KeyRuleDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (isWindow())
+        keepOnScreen(this);
 }
 
 void removeDefaultButtons(QWidget* root) {

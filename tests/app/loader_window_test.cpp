@@ -513,6 +513,16 @@ TEST_F(LoaderWindowTest, EditorButtonsOpenTheEditorsOfTheFieldsBaseName) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
+// The COM names stay COM1 to COM9; the port list's tooltip names the device behind the one
+// chosen, from the port map.
+TEST_F(LoaderWindowTest, ThePortListTooltipNamesTheDeviceOfTheChosenPort) {
+    setPortDevice(3, "/dev/serial/by-id/usb-line3");
+    open();
+    EXPECT_EQ(portList()->toolTip().toStdString(), devicePathForPort(1));
+    choose(portList(), 2);
+    EXPECT_EQ(portList()->toolTip(), QStringLiteral("/dev/serial/by-id/usb-line3"));
+}
+
 TEST_F(LoaderWindowTest, RenderMainWindow) {
     writeAll(settingsFile(), "0\n4\n3\n3\n1\n0\n1\n/data/op/line1");
     open();
@@ -778,15 +788,54 @@ TEST_F(LoaderLinkTest, WriteAsksFirstAndSendsTheFiles) {
     EXPECT_EQ(word0, 4321);
     expectLinkState(true);
 
-    // EXIT while connected leaves the sensor stopped in PC mode and the port as it is.
+    // EXIT while connected, and No to sending the sensor back to run: the sensor stays
+    // stopped in PC mode and the port as it is.
     sensor->clearLog();
     messages.expect("Question", "Agree to Exit?", BoxAnswer::Yes);
+    messages.expect("Question", CLoaderDlg::kRunBeforeExitQuestion, BoxAnswer::No);
     click(exitButton());
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(sensor->receivedBytes().empty());
     bool pcMode = false;
     sensor->withModel([&](sim::SensorModel& m) { pcMode = m.pcMode; });
     EXPECT_TRUE(pcMode);
+}
+
+// Leaving while connected offers to send the sensor back to run, so that the line does not
+// stay halted unnoticed; Yes does what "ZAR4 to RUN" does before the program ends.
+TEST_F(LoaderLinkTest, LeavingWhileConnectedOffersToSendTheSensorBackToRun) {
+    startSensor();
+    auto sensorInPcMode = [this] {
+        bool pcMode = false;
+        sensor->withModel([&](sim::SensorModel& m) { pcMode = m.pcMode; });
+        return pcMode;
+    };
+    open();
+    connectYes();
+    sensor->clearLog();
+    messages.expect("Question", CLoaderDlg::kRunBeforeExitQuestion, BoxAnswer::Yes);
+    window->close(); // the close box
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(sensor->receivedBytes(), (std::vector<std::uint8_t>{0x87, 0x78})); // Run
+    EXPECT_FALSE(sensorInPcMode());
+    EXPECT_FALSE(portIsOpen(1));
+    EXPECT_EQ(messages.shown().back().icon, BoxIcon::Question);
+    EXPECT_EQ(messages.shown().back().buttons, BoxButtons::YesNo);
+    EXPECT_FALSE(fs::exists(settingsFile())); // the close box saves nothing
+
+    open();
+    connectYes();
+    messages.expect("Question", "Agree to Exit?", BoxAnswer::Yes);
+    messages.expect("Question", CLoaderDlg::kRunBeforeExitQuestion, BoxAnswer::Yes);
+    click(exitButton());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(sensorInPcMode());
+    EXPECT_TRUE(fs::exists(settingsFile()));
+
+    // Not connected: nothing more is asked.
+    open();
+    window->close();
+    EXPECT_FALSE(window->isVisible());
 }
 
 } // namespace

@@ -51,11 +51,13 @@ TEST_F(CtlPorts, ListsTheSimulatedSensorWithItsComNameAndAccess) {
     EXPECT_EQ(ports({}).find(device), std::string::npos) << "pseudo-terminals only with --all";
 
     const std::string json = ports({"--all", "--json"});
-    EXPECT_EQ(json.rfind(R"({"type":"start","command":"ports","version":")", 0), 0u) << json;
-    const auto result = json.find("\n{\"type\":\"result\",\"command\":\"ports\",\"status\":0,");
+    EXPECT_EQ(json.rfind(R"({"type":"start","program":"zar4ctl","version":")", 0), 0u) << json;
+    const auto result =
+        json.find("\n{\"type\":\"result\",\"command\":\"ports\",\"outcome\":\"completed\","
+                  "\"status\":0,");
     ASSERT_NE(result, std::string::npos) << json;
     EXPECT_NE(json.find(R"({"device":")" + device +
-                            R"(","by_id":null,"bus":"pty","usb":null,"manufacturer":null,)"
+                            R"(","byId":null,"bus":"pty","usb":null,"manufacturer":null,)"
                             R"("product":null,"serial":null,"driver":null,"com":["COM3"],)"
                             R"("access":"ok"})",
                         result),

@@ -5,6 +5,8 @@
 #include "ui/qt_message_service.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,7 +23,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <utility>
 
 namespace zar4::test {
 namespace {
@@ -81,7 +85,7 @@ class ParameterEditor : public ::testing::Test {
 protected:
     void TearDown() override {
         if (editor)
-            editor->close();
+            editor->hide(); // gone without the close box's question
         editor.reset();
         messages.verify();
     }
@@ -358,6 +362,60 @@ TEST_F(ParameterEditor, AutoBoxesActOnTheRecordAtOnce) {
     EXPECT_EQ(words[5], 33);
 }
 
+// Screen readers and automation change a box through its accessibility actions: Toggle
+// changes its state without any click, Press clicks it. Each way, and Space, leaves the
+// record, the field and the box as a mouse click does, on both changes of every AUTO box.
+TEST_F(ParameterEditor, EveryWayOfChangingAnAutoBoxGivesTheRecordAClickGives) {
+    auto act = [](const QString& action) {
+        return [action](QCheckBox* target) {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(target);
+            ASSERT_NE(accessible, nullptr);
+            ASSERT_NE(accessible->actionInterface(), nullptr);
+            accessible->actionInterface()->doAction(action);
+            QTRY_VERIFY(!target->isDown()); // Press clicks a moment later, as a person would
+        };
+    };
+    const std::pair<const char*, std::function<void(QCheckBox*)>> ways[] = {
+        {"click", [](QCheckBox* target) { click(target); }},
+        {"Space",
+         [](QCheckBox* target) {
+             target->setFocus();
+             QTest::keyClick(target, Qt::Key_Space);
+         }},
+        {"Toggle", act(QAccessibleActionInterface::toggleAction())},
+        {"Press", act(QAccessibleActionInterface::pressAction())},
+    };
+    struct Seen {
+        std::vector<std::int32_t> words;
+        QString field;
+        bool fieldEnabled;
+        bool ticked;
+        bool operator==(const Seen&) const = default;
+    };
+    writeWholeSet();
+    for (const auto& [boxId, fieldId] : {std::pair{1245, 1163}, std::pair{1246, 1164},
+                                         std::pair{1241, 1165}, std::pair{1242, 1166}}) {
+        std::vector<Seen> byClick;
+        for (const auto& [way, change] : ways) {
+            SCOPED_TRACE(testing::Message() << "box " << boxId << " by " << way);
+            set = ParameterSet();
+            open();
+            std::vector<Seen> seen;
+            for (int twice = 0; twice < 2; ++twice) {
+                change(box(boxId));
+                seen.push_back({asVector(set.bank[0].words), number(fieldId)->text(),
+                                number(fieldId)->isEnabled(), box(boxId)->isChecked()});
+            }
+            EXPECT_NE(seen[0].ticked, seen[1].ticked);
+            if (byClick.empty())
+                byClick = seen;
+            else
+                EXPECT_TRUE(seen == byClick);
+            editor->hide();
+        }
+    }
+}
+
 TEST_F(ParameterEditor, AutomaticLevelsFollowAreaAndZoom) {
     struct Case {
         std::int32_t w10, w11;
@@ -627,12 +685,23 @@ TEST_F(ParameterEditor, KeysCancelAndTheCloseBox) {
     EXPECT_EQ(editor->result(), QDialog::Rejected);
     EXPECT_EQ(readText(parameterFileName(base, 0)), oldBank0);
 
-    // The close box closes at once, without a question and without saving.
+    // The close box (and Alt+F4, which the desktop turns into the same close) without edits
+    // closes quietly; with edits it asks the Cancel question: No keeps the editor and the
+    // edits, Yes closes without saving.
     set = ParameterSet();
     open();
-    typeInto(number(1163), "8");
     editor->close();
     EXPECT_FALSE(editor->isVisible());
+    open();
+    typeInto(number(1163), "8");
+    messages.expectQuestion(kDiscardQuestion, false);
+    editor->close();
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(number(1163)->text(), "8");
+    messages.expectQuestion(kDiscardQuestion, true);
+    editor->close();
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(editor->result(), QDialog::Rejected);
     EXPECT_EQ(readText(parameterFileName(base, 0)), oldBank0);
 }
 

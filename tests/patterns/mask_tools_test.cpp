@@ -92,10 +92,14 @@ TEST_F(MaskToolsTest, ToolSelectionSetsHintPenListAndCornerList) {
     editor.selectTool(MaskTool::MaskQuadrangle);
     press(10, 10);
     press(20, 10);
-    editor.selectTool(MaskTool::Pen); // another kind of tool keeps the corners
-    EXPECT_EQ(editor.cornerCount(), 2);
-    editor.selectTool(MaskTool::UnmaskTriangle);
+    editor.selectTool(MaskTool::Pen); // another tool drops the corners
     EXPECT_EQ(editor.cornerCount(), 0);
+    editor.selectTool(MaskTool::UnmaskTriangle);
+    press(10, 10);
+    ASSERT_EQ(editor.cornerCount(), 1);
+    editor.wholeImage(WholeImageCommand::MaskAll); // so does a whole-image command
+    EXPECT_EQ(editor.cornerCount(), 0);
+    editor.selectTool(MaskTool::UnmaskTriangle);
     EXPECT_EQ(editor.hint().rfind("Click the triangular top", 0), 0u);
     editor.setPenSize(0);
     EXPECT_EQ(editor.penSize(), 1);
@@ -374,8 +378,9 @@ TEST_F(MaskToolsTest, CornersWithinNineteenPixelsOfTheFrameAreAccepted) {
     EXPECT_EQ(editor.cornerCount(), 1);
     editor.leftPress(frame.right + 19, frame.bottom + 19, frame);
     EXPECT_EQ(editor.cornerCount(), 2);
-    editor.bankLoaded(); // corners survive a bank change
-    EXPECT_EQ(editor.cornerCount(), 2);
+    editor.bankLoaded(); // another bank's picture: the corners are dropped
+    EXPECT_EQ(editor.cornerCount(), 0);
+    editor.leftPress(L + 5, T + 5, frame);
     editor.rightPress();
     EXPECT_EQ(editor.cornerCount(), 0);
     EXPECT_TRUE(masked().empty());

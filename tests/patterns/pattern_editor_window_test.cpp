@@ -8,6 +8,8 @@
 #include "ui/qt_message_service.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -420,6 +422,53 @@ TEST_F(PatternEditorWindow, CornerShapesInAnyOrderWithMarginAndRightClick) {
         e->image(), [](int px, int py) { return px >= 20 && px <= 60 && py >= 20 && py <= 60; });
 }
 
+// Corners clicked so far show as markers and a dragged rectangle or circle as an outline,
+// drawn over the picture and never into it; corners never carry over to another bank, another
+// tool or a whole-image command.
+TEST_F(PatternEditorWindow, PendingCornersAreShownAndDroppedWithTheBankOrTool) {
+    writeBank(0, gradient(0));
+    writeBank(1, gradient(1));
+    auto e = open();
+    auto* view = e->findChild<PatternView*>();
+    const QImage before = view->picture();
+    const QRgb marker = PatternView::kOverlayColour;
+    clickButton(*e, Editor::IdMaskTriangle);
+    clickAt(*e, 10, 10);
+    clickAt(*e, 150, 150);
+    EXPECT_EQ(view->grab().toImage().pixel(10, 10), marker);
+    EXPECT_EQ(view->picture(), before);
+    EXPECT_EQ(e->image().raster, gradient(0).raster);
+
+    // Another bank: its first click is a first corner, not the last one of a shape.
+    choose(*e, Editor::IdBankList, 1);
+    EXPECT_EQ(e->tools().cornerCount(), 0);
+    clickAt(*e, 100, 10);
+    EXPECT_EQ(e->image().raster, gradient(1).raster);
+    EXPECT_EQ(e->tools().cornerCount(), 1);
+    e->redrawTick();
+    EXPECT_NE(view->grab().toImage().pixel(10, 10), marker);
+    clickButton(*e, Editor::IdEraser);
+    EXPECT_EQ(e->tools().cornerCount(), 0);
+
+    // A rectangle being dragged shows its outline until the release applies it.
+    clickButton(*e, Editor::IdMaskRectangle);
+    press(*e, 20, 20);
+    drag(*e, 60, 40);
+    const QImage dragging = view->grab().toImage();
+    EXPECT_EQ(dragging.pixel(20, 30), marker); // on the outline (dashed: its first dash)
+    EXPECT_EQ(countMasked(e->image()), 0);
+    release(*e, 60, 40);
+    EXPECT_TRUE(view->overlay() == PatternView::Overlay{});
+
+    // An accessibility tool's Toggle chooses a tool as a click does.
+    auto* circle = control<QRadioButton>(*e, Editor::IdMaskCircle);
+    QAccessible::queryAccessibleInterface(circle)->actionInterface()->doAction(
+        QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(e->tools().tool(), MaskTool::MaskCircle);
+    EXPECT_EQ(control<QLabel>(*e, Editor::IdHint)->text().toStdString(),
+              maskToolHint(MaskTool::MaskCircle));
+}
+
 TEST_F(PatternEditorWindow, WholeImageCommandsAlwaysCountAsAChange) {
     writeBank(0, gradient(0));
     auto e = open();
@@ -753,6 +802,9 @@ TEST_F(PatternEditorWindow, RendersToPng) {
     release(*e, 75, 130);
     clickButton(*e, Editor::IdMaskTriangle);
     for (auto [px, py] : {std::pair{20, 20}, {60, 30}, {30, 70}})
+        clickAt(*e, px, py);
+    clickButton(*e, Editor::IdMaskQuadrangle); // two corners given: shown as markers
+    for (auto [px, py] : {std::pair{140, 150}, {190, 165}})
         clickAt(*e, px, py);
     hover(*e, 104, 118);
     e->redrawTick();

@@ -111,7 +111,7 @@ TEST(SimProgram, RefusesBadOptionsWithExitTwoAndExplainsEveryOptionInHelp) {
         const std::string help = Program::readAllFrom(p.stdoutFd);
         for (const char* option :
              {"--link", "--state", "--paced", "--flash-ms", "--fault ", "--fault-block", "--stray",
-              "--wrong-model", "--slow-us", "--pc-mode", "--log", "--help"})
+              "--wrong-model", "--slow-us", "--pc-mode", "--log", "--help", "nostore", "--version"})
             EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
@@ -119,20 +119,25 @@ TEST(SimProgram, RefusesBadOptionsWithExitTwoAndExplainsEveryOptionInHelp) {
 TEST(SimOptionsParse, TakesEveryOption) {
     SimOptions o;
     std::string error;
-    ASSERT_EQ(sim::parseSimArguments(
-                  {"--link",     "/tmp/l",   "--state=/tmp/s", "--paced",
-                   "--flash-ms", "250",      "--fault",        "short=5:GetPatternBlock:3",
-                   "--fault",    "nak:0x86", "--fault-block",  "hangup:100:2",
-                   "--stray",    "00,ff 7e", "--wrong-model",  "14",
-                   "--slow-us",  "40",       "--pc-mode",      "--log"},
-                  o, error),
+    ASSERT_EQ(sim::parseSimArguments({"--link",         "/tmp/l",
+                                      "--state=/tmp/s", "--paced",
+                                      "--flash-ms",     "250",
+                                      "--fault",        "short=5:GetPatternBlock:3",
+                                      "--fault",        "nak:0x86",
+                                      "--fault-block",  "hangup:100:2",
+                                      "--stray",        "00,ff 7e",
+                                      "--wrong-model",  "14",
+                                      "--slow-us",      "40",
+                                      "--pc-mode",      "--log",
+                                      "--fault",        "nostore:FlashPatternHalf"},
+                                     o, error),
               ParseOutcome::Run)
         << error;
     EXPECT_EQ(o.linkPath, "/tmp/l");
     EXPECT_EQ(o.stateDir, "/tmp/s");
     EXPECT_TRUE(o.paced && o.startInPcMode && o.logFrames);
     EXPECT_EQ(o.flashTimeMs, 250);
-    ASSERT_EQ(o.faults.size(), 3u);
+    ASSERT_EQ(o.faults.size(), 4u);
     EXPECT_EQ(o.faults[0].kind, Fault::Kind::ShortReply);
     EXPECT_EQ(o.faults[0].shortBytes, 5);
     EXPECT_EQ(o.faults[0].command, 0x83);
@@ -143,6 +148,8 @@ TEST(SimOptionsParse, TakesEveryOption) {
     EXPECT_EQ(o.faults[2].kind, Fault::Kind::HangUp);
     EXPECT_EQ(o.faults[2].patternBlock, 100);
     EXPECT_EQ(o.faults[2].nth, 2);
+    EXPECT_EQ(o.faults[3].kind, Fault::Kind::AckNoStore);
+    EXPECT_EQ(o.faults[3].command, 0x86);
     EXPECT_EQ(o.strayBeforeModeAnswer, (std::vector<std::uint8_t>{0x00, 0xFF, 0x7E}));
     EXPECT_EQ(o.wrongModelBank, 14);
     EXPECT_EQ(o.slowByteDelayUs, 40);

@@ -348,6 +348,17 @@ TEST(SimServer, CommandFaultsSpoilOnlyTheChosenAnswer) {
         EXPECT_EQ(getParameters(c, 5), before);
     }
     {
+        // An acknowledged write that was never stored: the ACK comes, the bank stays.
+        SimOptions o;
+        o.faults = {Fault{Fault::Kind::AckNoStore, kPutParameterBlock, 1, -1, 1}};
+        Started s(o);
+        SimClient c(s.server.devicePath());
+        c.enterPcMode();
+        const Bytes before = getParameters(c, 5);
+        EXPECT_EQ(putParameters(c, 5, testWords(1)), kEmptyAck);
+        EXPECT_EQ(getParameters(c, 5), before);
+    }
+    {
         SimOptions o;
         o.faults = {Fault{Fault::Kind::HangUp, kGetParameterBlock, 1, -1, 1}};
         Started s(o);

@@ -4,14 +4,17 @@
 #include "link/port_map.h"
 #include "link/protocol.h"
 #include "link/serial_port.h"
+#include "patterns/pattern_file.h"
 #include "sim/sim_server.h"
 #include "support/scripted_messages.h"
 #include "transfer/progress_window.h"
+#include "transfer/transfer_texts.h"
 #include "ui/dialog_units.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -294,6 +297,63 @@ TEST_F(ProgressWindowTest, ARefusedOverwriteClosesAtOnceAndAFailureAfterItsError
     EXPECT_LT(clock.elapsed(), 4000);
     EXPECT_EQ(window.outcome(), TransferOutcome::Failed);
     EXPECT_FALSE(window.isVisible());
+}
+
+// The texts a control showed each time it was painted.
+class PaintLog : public QObject {
+public:
+    QStringList painted;
+    int count(const QString& text) const { return static_cast<int>(painted.count(text)); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            painted << static_cast<QLabel*>(watched)->text();
+        return false;
+    }
+};
+
+// The flash write keeps the sensor silent for up to 30 s per half: the operator sees why the
+// window waits, and the window stays drawn meanwhile (a repaint asked for during the wait,
+// as when the window is moved or uncovered, is done during the wait).
+TEST_F(ProgressWindowTest, TheFlashTextIsDrawnAtOnceAndTheWindowStaysDrawnWhileTheSensorFlashes) {
+    const QString flashing = QString::fromLatin1(texts::kWritingFlash);
+    {
+        CComuDlg window(request, 1, messages);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        PaintLog log;
+        item(window)->installEventFilter(&log);
+        static_cast<TransferView&>(window).setItemText(texts::kWritingFlash);
+        EXPECT_EQ(log.count(flashing), 1); // drawn before anything else happens
+        window.reject();                   // before its timer: nothing is transferred
+    }
+
+    sim::SimOptions options;
+    options.flashTimeMs = 400;
+    connectTo(options);
+    request.operation = Operation::Write;
+    request.includePatterns = true;
+    ASSERT_TRUE(savePattern(patternFileName(request.baseName, 0), PatternImage{}));
+    CComuDlg window(request, 1, messages);
+    PaintLog log;
+    item(window)->installEventFilter(&log);
+    int paintsBeforeAsking = -1;
+    whileOpen(window, [&] {
+        if (paintsBeforeAsking < 0 && item(window)->text() == flashing) {
+            paintsBeforeAsking = log.count(flashing);
+            item(window)->update();
+            return false;
+        }
+        if (!window.transferEnded())
+            return false;
+        QTest::mouseClick(ok(window), Qt::LeftButton);
+        return true;
+    });
+    window.exec();
+    EXPECT_EQ(window.outcome(), TransferOutcome::Completed);
+    ASSERT_GE(paintsBeforeAsking, 1) << "the window was not drawn during the flash write";
+    EXPECT_GT(log.count(flashing), paintsBeforeAsking);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The dialog-unit conversion every window is laid out with, and the Enter/Escape key rule of
 // the product's windows.
 
+#include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
 #include "ui/key_rule_dialog.h"
 
@@ -9,6 +10,8 @@
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -99,6 +102,45 @@ TEST_F(KeyRuleFixture, EnterElsewhereAndEscapeNeverCloseTheWindow) {
     // The close box still closes it.
     EXPECT_TRUE(dialog.close());
     EXPECT_FALSE(dialog.isVisible());
+}
+
+// A window sticking out of the screen is moved back in; one larger than the screen starts at
+// its top-left corner, so that its title bar is always there to move it by.
+TEST(WindowPlacement, TheTitleBarIsOnTheScreenAndAsMuchAsFitsIsVisible) {
+    const QRect screen(0, 0, 800, 600);
+    struct Case {
+        QRect frame;
+        QPoint placed;
+    };
+    const Case cases[] = {
+        {{100, 100, 300, 200}, {100, 100}}, // fits: stays
+        {{100, -30, 300, 200}, {100, 0}},   // title bar above the screen
+        {{700, 500, 300, 200}, {500, 400}}, // beyond the right and bottom edges
+        {{-50, 200, 300, 200}, {0, 200}},   // beyond the left edge
+        {{300, 100, 760, 1000}, {40, 0}},   // taller than the screen: its top is shown
+        {{-90, -90, 1600, 1200}, {0, 0}},   // larger both ways
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ui::placeWithin(c.frame, screen), c.placed) << c.frame.x() << "," << c.frame.y();
+
+    // On the screen: a window that fits, asked to open beyond the bottom-right corner, and
+    // one larger than the screen, asked to open above and left of it.
+    for (QSize extra : {QSize(-500, -400), QSize(200, 200)}) {
+        ui::KeyRuleDialog window;
+        const QRect available = window.screen()->availableGeometry();
+        window.setFixedSize(available.size() + extra);
+        window.move(extra.width() < 0 ? available.bottomRight() - QPoint(100, 100)
+                                      : available.topLeft() - QPoint(300, 300));
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        const QRect frame = window.frameGeometry();
+        EXPECT_GE(frame.top(), available.top());
+        EXPECT_GE(frame.left(), available.left());
+        if (extra.width() < 0) {
+            EXPECT_LE(frame.bottom(), available.bottom());
+            EXPECT_LE(frame.right(), available.right());
+        }
+    }
 }
 
 } // namespace
