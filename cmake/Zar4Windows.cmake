@@ -46,20 +46,22 @@ endfunction()
 # Copies Qt's DLLs, the platform plugins and the runtime DLLs into `dir`. The offscreen
 # platform on Windows finds fonts only in its own folder (<prefix>/lib/fonts, the prefix made
 # the program's folder by qt.conf): Liberation Sans goes there, the face that Arial resolves to
-# in the Linux tests (from fonts-liberation).
-set(ZAR4_WINDOWS_FONTS /usr/share/fonts/truetype/liberation CACHE PATH
-    "Folder with LiberationSans-*.ttf for the window tests on the offscreen platform")
+# in the Linux tests (fonts-liberation), and Droid Sans Fallback for the full-width characters
+# of some window texts (fonts-droid-fallback).
+set(ZAR4_WINDOWS_FONTS /usr/share/fonts/truetype/liberation/LiberationSans-*.ttf
+    /usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf
+    CACHE STRING "Fonts for the window tests on the offscreen platform (file patterns)")
 function(zar4_windows_deploy_qt dir)
     if(NOT ZAR4_WITH_QT)
         return()
     endif()
-    file(GLOB fonts ${ZAR4_WINDOWS_FONTS}/LiberationSans-*.ttf)
-    if(fonts)
+    foreach(pattern IN LISTS ZAR4_WINDOWS_FONTS)
+        file(GLOB fonts ${pattern})
+        if(NOT fonts)
+            message(WARNING "No font ${pattern}: the offscreen window tests will miss its glyphs")
+        endif()
         file(COPY ${fonts} DESTINATION "${dir}/lib/fonts")
-    else()
-        message(WARNING "No Liberation Sans in ${ZAR4_WINDOWS_FONTS}: the offscreen window tests "
-                        "will find no fonts")
-    endif()
+    endforeach()
     file(WRITE "${dir}/qt.conf" "[Paths]\nPrefix = .\n")
     set(files)
     foreach(m Core Gui Widgets Test)

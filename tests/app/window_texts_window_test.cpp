@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <random>
 
 namespace zar4::test {
 namespace {
@@ -29,8 +30,9 @@ namespace fs = std::filesystem;
 class WindowTexts : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zar4-texts-XXXXXX";
-        folder = ::mkdtemp(pattern);
+        folder =
+            fs::temp_directory_path() / ("zar4-texts-" + std::to_string(std::random_device{}()));
+        ASSERT_TRUE(fs::create_directory(folder));
         base = (folder / "line1").string();
         PatternImage image{};
         ASSERT_TRUE(savePattern(patternFileName(base, 0), image));
