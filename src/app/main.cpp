@@ -16,6 +16,16 @@ int main(int argc, char** argv) {
             std::printf("zar4loader %s\n", zar4::kProjectVersion);
             return 0;
         }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf("Usage: zar4loader [--help] [--version] [-platform NAME]\n"
+                        "The ZAR4 Data Loader: backs up, restores and edits the data of a "
+                        "ZAR4 sensor.\n\n"
+                        "  --help           print this help and end\n"
+                        "  --version        print the version and end\n"
+                        "  -platform NAME   the toolkit's window platform (offscreen runs "
+                        "without a display)\n");
+            return 0;
+        }
     }
     QApplication application(argc, argv);
     zar4::CLoaderApp loader;
