@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace zar4::test {
@@ -125,6 +127,16 @@ TEST_F(ComPortTest, PortMapNamesTheDevice) {
     EXPECT_EQ(closePort(7), 0);
     setPortDevice(7, "");
     EXPECT_EQ(devicePathForPort(7), "\\\\.\\COM7");
+
+    // A map entry that names a plain file is no serial port.
+    const std::string file = (std::filesystem::temp_directory_path() / "zar4-not-a-port").string();
+    std::ofstream(file) << "x";
+    setPortDevice(8, file);
+    EXPECT_EQ(openPort(8, 512, 512), 3);
+    EXPECT_EQ(lastOpenFailure(), file + ": not a serial port");
+    EXPECT_FALSE(portIsOpen(8));
+    setPortDevice(8, "");
+    std::filesystem::remove(file);
 }
 
 } // namespace
