@@ -7,7 +7,9 @@ namespace zar4 {
 
 namespace {
 
-std::wstring wide(const std::string& text) { return utf16FromUtf8(text); }
+std::wstring wide(const std::string& text) {
+    return utf16FromUtf8(text);
+}
 
 std::string utf8(const wchar_t* text, std::size_t length) {
     if (length == 0)

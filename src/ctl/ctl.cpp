@@ -208,11 +208,12 @@ int runTransferCommand(Session& s, int port) {
         // What the sensor acknowledged is read back and compared before it runs again.
         if (o.verify && outcome == TransferOutcome::Completed) {
             std::set<std::pair<ItemKind, int>> sent;
-            for (const auto& [kind, item] : chosenItems(request))
-                if (std::none_of(
-                        view.skipped().begin(), view.skipped().end(),
-                        [&](const SkippedItem& k) { return k.kind == kind && k.item == item; }))
-                    sent.insert({kind, item});
+            for (const auto& chosen : chosenItems(request))
+                if (std::none_of(view.skipped().begin(), view.skipped().end(),
+                                 [&](const SkippedItem& k) {
+                                     return k.kind == chosen.first && k.item == chosen.second;
+                                 }))
+                    sent.insert(chosen);
             files = loadBackup(o.base, request);
             outcome = verifySensor(request, files, sent, port, s.line, s.messages,
                                    env.errIsTerminal, report);
