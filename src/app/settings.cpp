@@ -4,9 +4,6 @@
 #include "common/safe_file.h"
 
 #include <array>
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace zar4 {
 
