@@ -1,4 +1,5 @@
 #include "common/file_access.h"
+#include "common/program_paths.h"
 #include "common/safe_file.h"
 #include "common/safe_file_fixture.h"
 #include "support/system_fixtures.h"
@@ -90,6 +91,24 @@ TEST_F(SafeFileTest, LeftoversOfEndedRunsOfTheSameTargetAreRemoved) {
     expected.push_back(target);
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
+}
+
+// Folder and file names in any script reach the system whole: the file is written, read back
+// and replaced, and a killed run's leftover beside it is found by its name.
+TEST_F(SafeFileTest, NamesInAnyScriptAreWrittenReadAndCleanedUp) {
+    const std::string folder = dir_ + "/\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF"; // "データ"
+    const std::string name = "\xE7\xB7\x9A"
+                             "1-\xC3\xA9.prM.zar4"; // "線1-é.prM.zar4"
+    ASSERT_TRUE(makeFolders(folder));
+    const OtherProcess ended(OtherProcess::State::Ended);
+    ASSERT_NE(ended.id(), 0);
+    const std::string leftover = temporaryFileName(name, ended.id(), "a1B2c3");
+    ASSERT_TRUE(writeFileSafely(folder + "/" + leftover, "half"));
+    ASSERT_TRUE(writeFileSafely(folder + "/" + name, "1\n"));
+    ASSERT_TRUE(writeFileSafely(folder + "/" + name, "2\n"));
+    EXPECT_EQ(readRegularFile(folder + "/" + name, 16).bytes, "2\n");
+    EXPECT_TRUE(fileIsReadable(folder + "/" + name));
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{name});
 }
 
 TEST_F(SafeFileTest, ReadableTest) {
