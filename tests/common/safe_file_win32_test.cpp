@@ -1,6 +1,7 @@
 // What the safe writer promises where Windows has its own form of the case: a read-only file
 // and a file another program holds open.
 
+#include "common/file_access.h"
 #include "common/safe_file.h"
 #include "common/safe_file_fixture.h"
 #include "support/system_fixtures.h"
@@ -39,6 +40,20 @@ TEST_F(SafeFileTest, AReadOnlyOrHeldFileIsRefusedAndKept) {
     EXPECT_EQ(read(held), "old 1");
     EXPECT_EQ(entries().size(), 2u) << "no temporary file is left behind";
     fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::add);
+}
+
+// A name Windows keeps for a device, extension or not, is no data file: writing it would
+// pour the data into the device and report success. Refused both ways, nothing left behind.
+TEST_F(SafeFileTest, NamesOfDevicesAreNeitherWrittenNorRead) {
+    for (const char* name : {"NUL.pr0.zar4", "nul.ptA.bmp", "COM1.pt3.bmp", "CON.ini", "aux"}) {
+        SCOPED_TRACE(name);
+        const std::string path = dir_ + "/" + name;
+        std::string reason;
+        EXPECT_FALSE(writeFileSafely(path, "data", &reason));
+        EXPECT_EQ(reason.rfind(path + ": ", 0), 0u) << reason;
+        EXPECT_NE(readRegularFile(path, 16).status, FileRead::Status::Ok);
+    }
+    EXPECT_TRUE(entries().empty());
 }
 
 } // namespace
