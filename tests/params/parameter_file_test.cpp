@@ -1,12 +1,10 @@
+#include "params/open_for_editing_fixture.h"
 #include "params/parameter_file.h"
 #include "params/parameter_set.h"
-#include "params/params_test_files.h"
-#include "support/scripted_messages.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <unistd.h>
 
 namespace zar4::test {
 namespace {
@@ -153,22 +151,6 @@ TEST(ParameterTexts, WordForWord) {
     EXPECT_STREQ(kDiscardQuestion, "Quit and Discard the edited parameters. Do you agree?");
 }
 
-class OpenForEditing : public ::testing::Test {
-protected:
-    void TearDown() override { messages.verify(); }
-
-    void writeWholeSet(bool crlf) {
-        for (int k = 0; k < kBankCount; ++k)
-            writeBankFile(base, k, distinctBankRecord(k), crlf);
-        writeCommonFile(base, distinctCommonRecord(), crlf);
-    }
-
-    TempFolder folder;
-    std::string base = folder.base();
-    ParameterSet set;
-    ScriptedMessages messages;
-};
-
 TEST_F(OpenForEditing, TransferFilesAndEditorFilesLoadAlike) {
     writeWholeSet(false);
     ASSERT_TRUE(openForEditing(set, base, messages));
@@ -314,28 +296,9 @@ TEST_F(OpenForEditing, CommonFileMissing) {
     EXPECT_EQ(lowestPresentBank(set), 14);
 }
 
-TEST_F(OpenForEditing, AFileThatCannotBeReadIsNotTakenForMissing) {
+// The editor reads leniently, but a huge file is read no further than its first 64 KiB.
+TEST_F(OpenForEditing, AHugeFileIsReadOnlyAtItsStart) {
     writeWholeSet(false);
-    fs::remove(parameterFileName(base, 8));
-    // A link to itself exists, but no one can open it.
-    ASSERT_EQ(::symlink(fs::path(parameterFileName(base, 8)).filename().c_str(),
-                        parameterFileName(base, 8).c_str()),
-              0);
-    messages.expectNotice(kUnreadableFileText);
-    EXPECT_FALSE(openForEditing(set, base, messages));
-}
-
-// The editor reads leniently, but a pipe of a data file's name is refused at once and a huge
-// file is read no further than its first 64 KiB.
-TEST_F(OpenForEditing, APipeIsRefusedAtOnceAndAHugeFileIsReadOnlyAtItsStart) {
-    writeWholeSet(false);
-    fs::remove(parameterFileName(base, 3));
-    ASSERT_EQ(::mkfifo(parameterFileName(base, 3).c_str(), 0644), 0);
-    messages.expectNotice(kUnreadableFileText);
-    EXPECT_FALSE(openForEditing(set, base, messages));
-    messages.verify();
-
-    fs::remove(parameterFileName(base, 3));
     writeBankFile(base, 3, distinctBankRecord(3), false);
     fs::resize_file(parameterFileName(base, 3), 1ull << 32); // 4 GB, sparse, after 32 lines
     EXPECT_TRUE(openForEditing(set, base, messages));

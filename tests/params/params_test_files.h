@@ -1,43 +1,16 @@
 #pragma once
-// Temporary folders and parameter files for the parameter tests.
+// Parameter files for the parameter tests.
 
 #include "params/parameter_set.h"
+#include "support/temp_folder.h"
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace zar4::test {
-
-class TempFolder {
-public:
-    TempFolder() {
-        // A new folder of a name nobody has: create_directory says whether it made it.
-        std::random_device random;
-        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-            const auto dir =
-                std::filesystem::temp_directory_path() / ("zar4params." + std::to_string(random()));
-            std::error_code error;
-            if (std::filesystem::create_directory(dir, error))
-                path_ = dir.generic_string();
-        }
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string base(const std::string& name = "line1") const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 inline void writeText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
