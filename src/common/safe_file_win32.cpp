@@ -45,6 +45,40 @@ std::string uniquePart() {
     return part;
 }
 
+// A symbolic link is written where it points, as on Linux: the file it leads to is replaced
+// and the link stays (a rename onto the link's own name would replace the link with a plain
+// file). A link to nothing, or any other name, is written as it stands.
+std::string writeTargetOf(const std::string& path) {
+    const std::wstring name = utf16FromUtf8(path);
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return path;
+    HANDLE h = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return path;
+    std::wstring final(32768, L'\0');
+    const DWORD n = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(h);
+    if (n == 0 || n >= final.size())
+        return path;
+    final.resize(n);
+    // The system answers in its long form: "\\?\C:\..." or "\\?\UNC\server\share\...".
+    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        final = L"\\\\" + final.substr(8);
+    else if (final.rfind(L"\\\\?\\", 0) == 0)
+        final = final.substr(4);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, final.data(), static_cast<int>(final.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return path;
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, final.data(), static_cast<int>(final.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
 } // namespace
 
 bool SafeFileWriter::open(const std::string& requested) {
@@ -59,12 +93,12 @@ bool SafeFileWriter::open(const std::string& requested) {
         failure_ = fileReason(requested, problem);
         return false;
     }
-    removeLeftoverTemporaries(requested);
-    const std::string folder = folderOf(requested);
+    const std::string target = writeTargetOf(requested);
+    removeLeftoverTemporaries(target);
+    const std::string folder = folderOf(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string temp =
-            folder + "\\" +
-            temporaryFileName(fileNameOf(requested), currentProcessId(), uniquePart());
+            folder + "\\" + temporaryFileName(fileNameOf(target), currentProcessId(), uniquePart());
         HANDLE h = CreateFileW(utf16FromUtf8(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
@@ -77,7 +111,7 @@ bool SafeFileWriter::open(const std::string& requested) {
         }
         handle_ = reinterpret_cast<std::intptr_t>(h);
         good_ = true;
-        target_ = requested;
+        target_ = target;
         temp_ = temp;
         return true;
     }
