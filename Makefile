@@ -1,4 +1,4 @@
-# Fresh machine:  make demo  (the loader with a simulated sensor)  |  make test  (every test)
+# Fresh machine:  make demo  (the loader with a simulated sensor)  |  make test  (every test, Linux and Windows)
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
@@ -25,8 +25,11 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Every test: the Linux suite, then the Windows build's suite under wine (which installs the
+# cross toolchain and wine on first use).
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) windows-test
 
 # The Debian package $(BUILD)/zar4loader_<version>_amd64.deb, which lintian must pass without
 # an error. scripts/check-package installs, runs and removes it.
