@@ -79,4 +79,21 @@ std::wstring utf16FromUtf8(std::string_view text) {
     return out;
 }
 
+void refuseTooLarge(FileRead& result, const std::string& path, std::size_t limit) {
+    result.bytes.clear();
+    result.status = FileRead::Status::TooLarge;
+    result.reason = fileReason(path, "larger than " + std::to_string(limit / 1024) + " KiB");
+}
+
+void finishBoundedRead(FileRead& result, const std::string& path, std::size_t got,
+                       std::size_t limit, BeyondLimit beyond, std::size_t fileSize) {
+    if (got > limit) {
+        refuseTooLarge(result, path, limit);
+        return;
+    }
+    result.bytes.resize(got);
+    result.truncated = beyond == BeyondLimit::Ignore && got == limit && fileSize > limit;
+    result.status = FileRead::Status::Ok;
+}
+
 } // namespace zar4

@@ -59,6 +59,13 @@ enum class BeyondLimit { Refuse, Ignore };
 FileRead readRegularFile(const std::string& path, std::size_t limit,
                          BeyondLimit beyond = BeyondLimit::Refuse);
 
+// For the system files behind readRegularFile: a file over `limit` refused, as "<path>:
+// larger than 64 KiB"; and the end of a read that took `got` bytes (at most limit + 1) of a
+// file of `fileSize`, the same on every system.
+void refuseTooLarge(FileRead& result, const std::string& path, std::size_t limit);
+void finishBoundedRead(FileRead& result, const std::string& path, std::size_t got,
+                       std::size_t limit, BeyondLimit beyond, std::size_t fileSize);
+
 // Why `path` may not be replaced by a new file this operator writes, or empty when it may:
 // nothing there yet, or a plain file (or a link to one) the operator may write. A link to
 // nothing is refused only when `danglingLinkAllowed` is false.

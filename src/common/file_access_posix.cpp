@@ -116,8 +116,7 @@ FileRead readRegularFile(const std::string& path, std::size_t limit, BeyondLimit
     const auto fileSize = static_cast<std::size_t>(st.st_size);
     if (fileSize > limit && beyond == BeyondLimit::Refuse) {
         ::close(fd);
-        result.status = FileRead::Status::TooLarge;
-        result.reason = fileReason(path, "larger than " + std::to_string(limit / 1024) + " KiB");
+        refuseTooLarge(result, path, limit);
         return result;
     }
     // One byte beyond the bound shows a file that grew since fstat.
@@ -141,15 +140,7 @@ FileRead readRegularFile(const std::string& path, std::size_t limit, BeyondLimit
         got += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    if (got > limit) {
-        result.bytes.clear();
-        result.status = FileRead::Status::TooLarge;
-        result.reason = fileReason(path, "larger than " + std::to_string(limit / 1024) + " KiB");
-        return result;
-    }
-    result.bytes.resize(got);
-    result.truncated = beyond == BeyondLimit::Ignore && got == limit && fileSize > limit;
-    result.status = FileRead::Status::Ok;
+    finishBoundedRead(result, path, got, limit, beyond, fileSize);
     return result;
 }
 

@@ -46,10 +46,6 @@ FileKind kindOfHandle(HANDLE h) {
     }
 }
 
-std::string tooLarge(std::size_t limit) {
-    return "larger than " + std::to_string(limit / 1024) + " KiB";
-}
-
 } // namespace
 
 FileInfo fileInfo(const std::string& path) {
@@ -148,8 +144,7 @@ FileRead readRegularFile(const std::string& path, std::size_t limit, BeyondLimit
     const auto fileSize = static_cast<std::size_t>(size.QuadPart);
     if (fileSize > limit && beyond == BeyondLimit::Refuse) {
         CloseHandle(h);
-        result.status = FileRead::Status::TooLarge;
-        result.reason = fileReason(path, tooLarge(limit));
+        refuseTooLarge(result, path, limit);
         return result;
     }
     const std::size_t want = beyond == BeyondLimit::Refuse ? limit + 1 : limit;
@@ -171,15 +166,7 @@ FileRead readRegularFile(const std::string& path, std::size_t limit, BeyondLimit
         got += n;
     }
     CloseHandle(h);
-    if (got > limit) {
-        result.bytes.clear();
-        result.status = FileRead::Status::TooLarge;
-        result.reason = fileReason(path, tooLarge(limit));
-        return result;
-    }
-    result.bytes.resize(got);
-    result.truncated = beyond == BeyondLimit::Ignore && got == limit && fileSize > limit;
-    result.status = FileRead::Status::Ok;
+    finishBoundedRead(result, path, got, limit, beyond, fileSize);
     return result;
 }
 

@@ -1,9 +1,8 @@
 // zar4ctl verify, write --verify and the --json contract, against the simulated sensor.
 
 #include "common/version.h"
-#include "ctl/ctl_process.h"
+#include "ctl/ctl_sensor_fixture.h"
 #include "ctl/json_reader.h"
-#include "transfer/transfer_fixture.h"
 
 #include <algorithm>
 #include <functional>
@@ -16,21 +15,8 @@ namespace {
 
 using namespace zar4::texts;
 
-class CtlVerify : public ::testing::Test {
+class CtlVerify : public CtlSensorTest {
 protected:
-    void start(sim::SimOptions options = {}) {
-        sim_ = std::make_unique<sim::SimServer>(options);
-        ASSERT_TRUE(sim_->start());
-    }
-    void TearDown() override {
-        if (sim_)
-            sim_->stop();
-    }
-    CtlResult ctl(std::vector<std::string> args, const std::string& input = "") {
-        return CtlProcess(ZAR4CTL_PATH, args, input).wait();
-    }
-    std::string device() const { return sim_->devicePath(); }
-    std::string base() const { return dir.path() + "/line1"; }
     sim::SensorModel model() {
         sim::SensorModel m;
         sim_->withModel([&](sim::SensorModel& s) { m = s; });
@@ -47,9 +33,6 @@ protected:
         else
             maskPixel(p);
     }
-
-    TempDir dir;
-    std::unique_ptr<sim::SimServer> sim_;
 };
 
 TEST_F(CtlVerify, ReportsEachDifferenceByBankAndItemAndMovesWhatAReadMoves) {

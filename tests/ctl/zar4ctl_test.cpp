@@ -1,7 +1,6 @@
 // zar4ctl as the operator's shell runs it: a child process against the simulated sensor.
 
-#include "ctl/ctl_process.h"
-#include "transfer/transfer_fixture.h"
+#include "ctl/ctl_sensor_fixture.h"
 
 #include <algorithm>
 #include <thread>
@@ -11,30 +10,13 @@ namespace {
 
 using namespace zar4::texts;
 
-class Zar4Ctl : public ::testing::Test {
+class Zar4Ctl : public CtlSensorTest {
 protected:
-    void start(sim::SimOptions options = {}) {
-        sim_ = std::make_unique<sim::SimServer>(options);
-        ASSERT_TRUE(sim_->start());
-    }
-    void TearDown() override {
-        if (sim_)
-            sim_->stop();
-    }
-    CtlResult ctl(std::vector<std::string> args, const std::string& input = "") {
-        CtlProcess process(ZAR4CTL_PATH, args, input);
-        return process.wait();
-    }
-    std::string device() const { return sim_->devicePath(); }
-    std::string base() const { return dir.path() + "/line1"; }
     Bytes connectBytes() const {
         Bytes b = kModeRequest;
         append(b, kStopFrame);
         return b;
     }
-
-    TempDir dir;
-    std::unique_ptr<sim::SimServer> sim_;
 };
 
 TEST_F(Zar4Ctl, ReadsParametersConnectingFirstAndSendingRunAfter) {

@@ -2,36 +2,19 @@
 // map in the same test, as both are refused before anything is read.
 
 #include "link/port_map.h"
+#include "link/port_map_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace zar4::test {
 namespace {
 
-class PortMapPosixTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const auto dir = std::filesystem::temp_directory_path() /
-                         ("zar4-portmap-" + std::to_string(std::random_device{}()));
-        ASSERT_TRUE(std::filesystem::create_directory(dir));
-        folder = dir.generic_string();
-    }
-    void TearDown() override {
-        clearPortMap();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-    void writeMap(const std::string& text) {
-        std::ofstream(folder + "/zar4loader.ports", std::ios::binary) << text;
-    }
-    std::string folder;
-};
+using PortMapPosixTest = PortMapFixture;
 
 // A pipe named like the map is refused without waiting on it, a map over 64 KiB without
 // reading it; the map in use stays.

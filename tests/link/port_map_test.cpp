@@ -2,6 +2,7 @@
 // beside the program, and its name.
 
 #include "link/port_map.h"
+#include "link/port_map_fixture.h"
 
 #include "link/port_access.h"
 
@@ -10,29 +11,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 namespace zar4::test {
 namespace {
 
-class PortMapTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const auto dir = std::filesystem::temp_directory_path() /
-                         ("zar4-portmap-" + std::to_string(std::random_device{}()));
-        ASSERT_TRUE(std::filesystem::create_directory(dir));
-        folder = dir.generic_string();
-    }
-    void TearDown() override {
-        clearPortMap();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-    void writeMap(const std::string& text) {
-        std::ofstream(folder + "/zar4loader.ports", std::ios::binary) << text;
-    }
-    std::string folder;
-};
+using PortMapTest = PortMapFixture;
 
 TEST_F(PortMapTest, ComNIsTtySNMinusOneUnlessMapped) {
     // COM10 and above on Windows only in the \\.\ form.
