@@ -211,8 +211,9 @@ const OptionSpec kOptions[] = {
      "leave the sensor stopped afterwards (default: send it to run)", nullptr, false,
      [](CtlOptions& o, const std::string&, std::string&) { return o.keepStopped = true; }},
     {"--progress", "MODE", kTransfer,
-     "auto (default: a bar that fits the terminal, nothing when standard error is no "
-     "terminal), plain (one line per item done, for logs) or none",
+     "MODE is one of: auto, plain, none. auto (the default) redraws one line that fits the "
+     "terminal, or shows nothing when standard error is no terminal; plain prints one line per "
+     "item done, for logs; none shows nothing",
      nullptr, false,
      [](CtlOptions& o, const std::string& v, std::string& why) {
          why = "--progress must be auto, plain or none, not '" + v + "'";
