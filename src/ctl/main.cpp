@@ -21,7 +21,12 @@ int main(int argc, char** argv) {
     zar4::ctl::CtlEnvironment env{std::cin, std::cout, std::cerr, false, false, {}};
     env.inIsTerminal = zar4::ctl::isTerminal(zar4::ctl::ConsoleStream::In);
     env.errIsTerminal = zar4::ctl::isTerminal(zar4::ctl::ConsoleStream::Err);
-    env.errColumns = [] { return zar4::ctl::terminalColumns(zar4::ctl::ConsoleStream::Err); };
+    // A terminal that does not tell its width (a serial console, some CI runners) is taken
+    // as the classic 80 columns.
+    env.errColumns = [] {
+        const int columns = zar4::ctl::terminalColumns(zar4::ctl::ConsoleStream::Err);
+        return columns > 0 ? columns : 80;
+    };
     // The port map beside the program comes first: where the system cannot name the program
     // file, the path it was started by stands in.
     std::string program = zar4::runningProgramPath();
