@@ -168,8 +168,8 @@ int runTransferCommand(Session& s, int port) {
             return kExitFailed;
         }
         for (auto [kind, item] : chosenItems(request)) {
-            const ItemFile& f = files.file(kind, item);
-            if (f.state != ItemFile::State::Missing)
+            const CheckedFile& f = files.file(kind, item);
+            if (f.state != CheckedFile::State::Missing)
                 continue;
             Difference d;
             d.what = Difference::What::Missing;
