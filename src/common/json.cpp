@@ -165,8 +165,8 @@ std::string JsonObject::lines() const {
 
 const JsonValue* JsonValue::find(std::string_view key) const {
     for (const auto& member : members)
-        if (member.first == key)
-            return &member.second;
+        if (member.key == key)
+            return &member.value;
     return nullptr;
 }
 
@@ -271,7 +271,7 @@ private:
             JsonValue member;
             if (!value(member, depth + 1))
                 return false;
-            out.members.emplace_back(std::move(key), std::move(member));
+            out.members.push_back(JsonMember{std::move(key), std::move(member)});
             space();
             if (!atEnd() && s_[i_] == ',') {
                 ++i_;

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace zar4 {
@@ -46,6 +45,8 @@ private:
 // written as U+FFFD so that every line stays valid JSON whatever a file name holds.
 std::string jsonString(std::string_view text);
 
+struct JsonMember;
+
 // A JSON value as read. Numbers are whole numbers (what the program writes); an object keeps
 // its members in the order of the text.
 struct JsonValue {
@@ -55,10 +56,15 @@ struct JsonValue {
     std::int64_t number = 0;
     std::string text;
     std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members;
+    std::vector<JsonMember> members;
 
     // The member of that name, or nullptr.
     const JsonValue* find(std::string_view key) const;
+};
+
+struct JsonMember {
+    std::string key;
+    JsonValue value;
 };
 
 // Reads `text` as one JSON value, with nothing but white space around it. Refused, with the

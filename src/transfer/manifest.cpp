@@ -108,8 +108,8 @@ public:
     // program understands is not taken for one it does.
     bool noOthers() {
         for (const auto& member : object_.members)
-            if (used_.count(member.first) == 0)
-                return refuse("has an unknown field \"" + member.first + "\"");
+            if (used_.count(member.key) == 0)
+                return refuse("has an unknown field \"" + member.key + "\"");
         return true;
     }
     bool refuse(const std::string& why) {

@@ -214,4 +214,50 @@ std::vector<std::string> backupSummary(const BackupCheck& check) {
     return {line, second};
 }
 
+bool ResumePlan::reads(ItemKind kind, int number) const {
+    for (const auto& item : toRead)
+        if (item.item.kind == kind && item.item.item == number)
+            return true;
+    return false;
+}
+
+std::vector<ItemCheck> ResumePlan::replaced() const {
+    std::vector<ItemCheck> found;
+    for (const auto& item : toRead)
+        if (item.state == ItemCheck::State::Edited || item.state == ItemCheck::State::Unreadable)
+            found.push_back(item);
+    return found;
+}
+
+ResumePlan planResume(const std::string& baseName) {
+    ResumePlan plan;
+    plan.check = checkBackup(baseName);
+    const BackupCheck& check = plan.check;
+    if (check.status == BackupCheck::Status::NoManifest) {
+        plan.refusal = fileReason(check.manifestPath,
+                                  "no such file, so nothing records what the read asked for");
+        return plan;
+    }
+    if (check.status == BackupCheck::Status::BadManifest) {
+        plan.refusal = check.reason;
+        return plan;
+    }
+    plan.request = check.manifest.request(baseName);
+    // The read writes the files of the base name: a manifest that names other files (a
+    // backup renamed without its manifest) would be completed with files it does not list.
+    const std::vector<ManifestItem> named = manifestItemsFor(plan.request);
+    for (std::size_t i = 0; i < named.size(); ++i)
+        if (named[i].file != check.manifest.items[i].file) {
+            plan.refusal =
+                fileReason(check.manifestPath, "lists " + check.manifest.items[i].file + ", not " +
+                                                   named[i].file + " of this base name");
+            return plan;
+        }
+    for (const auto& item : check.items)
+        if (item.state != ItemCheck::State::AsRead)
+            plan.toRead.push_back(item);
+    plan.ok = true;
+    return plan;
+}
+
 } // namespace zar4

@@ -47,4 +47,19 @@ const char* itemStateName(ItemCheck::State state);
 // with one that cannot be read, one line that says so.
 std::vector<std::string> backupSummary(const BackupCheck& check);
 
+// What a read that completes an interrupted backup reads again: the items never read and
+// those whose file is missing or changed since; the files that are as read stay.
+struct ResumePlan {
+    bool ok = false;
+    std::string refusal;           // why this backup cannot be completed, as "<path>: <why>"
+    BackupCheck check;             // the backup as it was found
+    TransferRequest request;       // what the manifest's read asked for
+    std::vector<ItemCheck> toRead; // in the order of the read
+
+    bool reads(ItemKind kind, int item) const;
+    // A changed file that the resumed read replaces (its file is there).
+    std::vector<ItemCheck> replaced() const;
+};
+ResumePlan planResume(const std::string& baseName);
+
 } // namespace zar4

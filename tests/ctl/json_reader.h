@@ -64,7 +64,7 @@ private:
         for (const auto& item : v.items)
             j.items.push_back(convert(item));
         for (const auto& member : v.members)
-            j.members.emplace_back(member.first, convert(member.second));
+            j.members.emplace_back(member.key, convert(member.value));
         return j;
     }
 

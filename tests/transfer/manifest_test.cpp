@@ -249,6 +249,28 @@ TEST_F(ManifestTest, AManifestThatCannotBeWrittenIsReportedAndTheFilesStay) {
     EXPECT_EQ(readText(parameterFileName(base, 3)), "1\n");
 }
 
+TEST_F(ManifestTest, AResumeReadsWhatWasNeverReadOrChangedAndOnlyForItsOwnFiles) {
+    readBank3(TransferOutcome::Cancelled);
+    ResumePlan plan = planResume(base);
+    ASSERT_TRUE(plan.ok) << plan.refusal;
+    EXPECT_FALSE(plan.reads(ItemKind::Parameters, 3));
+    EXPECT_TRUE(plan.reads(ItemKind::Parameters, 15));
+    EXPECT_TRUE(plan.replaced().empty());
+
+    writeText(parameterFileName(base, 3), "edited\n");
+    plan = planResume(base);
+    EXPECT_TRUE(plan.reads(ItemKind::Parameters, 3));
+    ASSERT_EQ(plan.replaced().size(), 1u);
+    EXPECT_EQ(plan.replaced()[0].path, parameterFileName(base, 3));
+
+    // A manifest beside another base name speaks of other files.
+    std::filesystem::copy_file(manifestFileName(base), manifestFileName(folder.base("line2")));
+    plan = planResume(folder.base("line2"));
+    EXPECT_FALSE(plan.ok);
+    EXPECT_NE(plan.refusal.find("lists line1.pr3.zar4, not line2.pr3.zar4"), std::string::npos);
+    EXPECT_FALSE(planResume(folder.base("line3")).ok);
+}
+
 TEST(ManifestTime, UtcTimesBothWays) {
     for (std::int64_t t : {std::int64_t{0}, std::int64_t{951782400} /* 2000-02-29 */,
                            std::int64_t{1796652192}, std::int64_t{4102444799}}) {
