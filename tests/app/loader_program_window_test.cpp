@@ -102,7 +102,6 @@ TEST(LoaderProgramTest, TermOrHangUpDuringAReadStopsItAndClosesTheProgram) {
         EXPECT_EQ(names, (std::set<std::string>{"zar4loader.ini", "zar4loader.ports"}));
         EXPECT_EQ(readAll(program + ".ini"), settings);
 
-        closePort(1);
         clearPortMap();
         sensor.stop();
         fs::remove_all(folder);

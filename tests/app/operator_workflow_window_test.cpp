@@ -197,8 +197,6 @@ protected:
     void TearDown() override {
         window.reset();
         messages.verify();
-        if (portIsOpen(1))
-            closePort(1);
         clearPortMap();
         sensor.reset();
         fs::remove_all(folder);

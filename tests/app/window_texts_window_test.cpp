@@ -53,7 +53,8 @@ protected:
         check("main window", main);
 
         TransferRequest request;
-        CComuDlg progress(request, 1, messages);
+        SerialLink link;
+        CComuDlg progress(request, link, messages);
         TransferView& view = progress;
         const char* statuses[] = {
             texts::kInitializing,    texts::kReadingBankParameters, texts::kReadingCommonParameters,

@@ -203,25 +203,22 @@ public:
 // A simulated sensor, connected on a COM slot, with a folder for the data files.
 class SensorTest : public ::testing::Test {
 protected:
-    static constexpr int kPort = 7;
+    // COM7, the sensor's line.
+    PortAddress port() const { return {"COM7", sim_->devicePath()}; }
 
     // Starts the sensor with `options` and connects to it (the connect bytes are not kept).
     void startSensor(sim::SimOptions options = {}) {
         sim_ = std::make_unique<sim::SimServer>(options);
         ASSERT_TRUE(sim_->start());
-        setPortDevice(kPort, sim_->devicePath());
         ScriptedMessages boxes;
-        ASSERT_TRUE(connectSensor(kPort, 4, boxes, false));
+        ASSERT_TRUE(connectSensor(link, port(), 4, boxes, false));
         boxes.verify();
         sim_->clearLog();
     }
     void TearDown() override {
-        if (portIsOpen(kPort))
-            closePort(kPort);
+        link.close();
         if (sim_)
             sim_->stop();
-        setPortDevice(kPort, "");
-        stopRequest = StopRequest::None;
     }
 
     TransferOutcome run(Operation op, int first, int last, bool parameters, bool patterns) {
@@ -232,7 +229,7 @@ protected:
         request.lastBank = last;
         request.includeParameters = parameters;
         request.includePatterns = patterns;
-        TransferOutcome outcome = runTransfer(request, view, kPort);
+        TransferOutcome outcome = runTransfer(request, view, link);
         view.boxes.verify();
         return outcome;
     }
@@ -250,6 +247,7 @@ protected:
     TempDir dir;
     RecordingView view;
     std::unique_ptr<sim::SimServer> sim_;
+    SerialLink link;
 };
 
 } // namespace zar4::test
