@@ -42,9 +42,9 @@ enum class LinkFailureKind {
 
 struct LinkFailure {
     LinkFailureKind kind = LinkFailureKind::None;
-    std::string text;          // the operator's words, as shown
-    int systemError = 0;       // errno or GetLastError() of a failed open; 0 otherwise
-    std::string exchange;      // the command's name, or "mode request"; empty for no exchange
+    std::string text;           // the operator's words, as shown
+    int systemError = 0;        // errno or GetLastError() of a failed open; 0 otherwise
+    std::string exchange;       // the command's name, or "mode request"; empty for no exchange
     std::uint32_t baudRate = 0; // the line's rate in bits per second then; 0 before any was set
 };
 

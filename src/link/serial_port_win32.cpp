@@ -13,9 +13,7 @@
 
 namespace zar4 {
 
-namespace {
-
-} // namespace
+namespace {} // namespace
 
 struct SerialPort::State {
     HANDLE handle = INVALID_HANDLE_VALUE;

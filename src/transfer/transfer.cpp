@@ -130,7 +130,8 @@ private:
 };
 
 // One command exchange with the table's sizes; the payload is already in the link's
-// transferBuffer and the reply data land there. The progress bar moves between command and reply when asked.
+// transferBuffer and the reply data land there. The progress bar moves between command and reply
+// when asked.
 bool Transfer::exchangeWithProgress(Command code, int progressBetween) {
     const CommandInfo& info = commandInfo(code);
     sendCommand(link_, code, buffer_, info.payloadSize);
@@ -140,9 +141,9 @@ bool Transfer::exchangeWithProgress(Command code, int progressBetween) {
     // The sensor is silent while it writes its flash memory: the view may keep its window
     // drawn meanwhile, within the same time-out.
     if (code == Command::FlashPatternHalf)
-        timeoutMs =
-            std::clamp(view_.awaitSlowReply(timeoutMs, [this] { return link_.port().bytesWaiting() > 0; }),
-                       0, timeoutMs);
+        timeoutMs = std::clamp(
+            view_.awaitSlowReply(timeoutMs, [this] { return link_.port().bytesWaiting() > 0; }), 0,
+            timeoutMs);
     bool ok = receiveReply(link_, buffer_, info.replySize, timeoutMs, info.name);
     view_.wireBytes(frameBytes(code, ok));
     if (!ok)

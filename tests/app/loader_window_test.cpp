@@ -9,6 +9,7 @@
 #include "patterns/pattern_file.h"
 #include "sim/sim_server.h"
 #include "support/scripted_messages.h"
+#include "support/temp_folder.h"
 #include "transfer/progress_window.h"
 #include "ui/dialog_units.h"
 
@@ -99,23 +100,19 @@ void pressOkAtTheEnd(QString* status) {
 
 class LoaderWindowTest : public ::testing::Test {
 protected:
-    fs::path folder;
+    TempFolder temp{"zar4-loader"};
+    const fs::path folder{temp.path()};
     ScriptedMessages messages;
     std::vector<std::optional<std::string>> dialogAnswers; // what the file dialog returns
     std::vector<std::vector<FileFilter>> dialogFilters;    // what it was shown
     bool windowEnabledDuringDialog = true;
     std::unique_ptr<CLoaderDlg> window;
 
-    void SetUp() override {
-        char pattern[] = "/tmp/zar4-loader-XXXXXX";
-        folder = ::mkdtemp(pattern);
-        clearPortMap();
-    }
+    void SetUp() override { clearPortMap(); }
     void TearDown() override {
         window.reset();
         messages.verify();
         clearPortMap();
-        fs::remove_all(folder);
     }
 
     std::string settingsFile() const { return folder / "zar4loader.ini"; }

@@ -140,6 +140,7 @@ TEST_F(CtlStop, CtrlCAtAQuestionIsAborted) {
     EXPECT_EQ(readFile(file), "kept");
     expectBackInRun();
     EXPECT_EQ(stopSignalled, 0);
+    EXPECT_TRUE(portMapEntries().empty()); // the device path took no COM name
     clearPortMap();
 }
 

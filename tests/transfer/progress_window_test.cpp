@@ -7,6 +7,7 @@
 #include "patterns/pattern_file.h"
 #include "sim/sim_server.h"
 #include "support/scripted_messages.h"
+#include "support/temp_folder.h"
 #include "transfer/progress_window.h"
 #include "transfer/transfer_texts.h"
 #include "ui/dialog_units.h"
@@ -34,15 +35,14 @@ namespace fs = std::filesystem;
 
 class ProgressWindowTest : public ::testing::Test {
 protected:
-    fs::path folder;
+    TempFolder temp{"zar4-progress"};
+    const fs::path folder{temp.path()};
     SerialLink link;
     ScriptedMessages messages;
     std::unique_ptr<sim::SimServer> sensor;
     TransferRequest request;
 
     void SetUp() override {
-        char pattern[] = "/tmp/zar4-progress-XXXXXX";
-        folder = ::mkdtemp(pattern);
         request.baseName = folder / "line1";
         request.includeParameters = false;
         request.includePatterns = false;
@@ -53,7 +53,6 @@ protected:
         messages.verify();
         link.close();
         sensor.reset();
-        fs::remove_all(folder);
     }
     void connectTo(sim::SimOptions options = {}) {
         sensor = std::make_unique<sim::SimServer>(options);

@@ -11,6 +11,7 @@
 #include "patterns/pattern_file.h"
 #include "sim/sim_server.h"
 #include "support/scripted_messages.h"
+#include "support/temp_folder.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_texts.h"
 
@@ -126,20 +127,13 @@ inline bool exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-class TempDir {
+// The tests' temporary folder, with a look at what it holds.
+class TempDir : public TempFolder {
 public:
-    TempDir() {
-        char name[] = "/tmp/zar4-transfer-XXXXXX";
-        path_ = ::mkdtemp(name) ? name : "";
-    }
-    ~TempDir() {
-        if (!path_.empty())
-            std::system(("rm -rf '" + path_ + "'").c_str());
-    }
-    const std::string& path() const { return path_; }
+    TempDir() : TempFolder("zar4-transfer") {}
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
-        if (DIR* d = ::opendir(path_.c_str())) {
+        if (DIR* d = ::opendir(path().c_str())) {
             while (dirent* e = ::readdir(d))
                 if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
                     names.push_back(e->d_name);
