@@ -11,6 +11,7 @@ PortAddress comPort(int n) {
 
 bool SerialLink::open(const PortAddress& port) {
     if (port_.isOpen()) {
+        fail(LinkFailureKind::OpenFailed, {}); // this link holds a port already
         return false;
     }
     address_ = port;
