@@ -100,6 +100,44 @@ void printSkipped(Session& s, const std::vector<SkippedItem>& skipped) {
         s.human << itemName(item.kind, item.item) << ": " << item.reason << ", skipped\n";
 }
 
+// A read replaces the data files that are there: it looks for them before it connects, so a
+// refusal sends nothing and stops no sensor. The operator is asked once for the whole set
+// (--overwrite and --no-overwrite answer beforehand); without a terminal to ask, the read is
+// refused, naming the files. Returns -1 when the read may go on.
+int askBeforeReplacing(Session& s, TransferRequest& request) {
+    const CtlOptions& o = s.o;
+    if (o.overwrite == Answer::Yes)
+        return -1;
+    const std::vector<std::string> existing = existingDataFiles(request);
+    if (existing.empty())
+        return -1;
+    std::string list;
+    for (const auto& name : existing)
+        list += "\n  " + name;
+    if (!s.env.inIsTerminal && o.overwrite == Answer::Ask) {
+        const std::string why = "the files of this read are there already; give --overwrite to "
+                                "replace them (there is no terminal to ask \"" +
+                                std::string(texts::kOverwriteFile) + "\"):" + list;
+        s.env.err << "zar4ctl: " << why << "\n";
+        s.events.emit(errorEvent(why, o.port));
+        s.result.outcome = "failed";
+        return kExitFailed;
+    }
+    s.line.breakLine();
+    s.env.err << "Files of this read that are there already:" << list << "\n";
+    if (s.messages.ask(texts::kOverwriteFile)) {
+        request.overwriteAgreed = true;
+        return -1;
+    }
+    if (s.console.interruptedAtQuestion()) {
+        s.human << texts::kAborted << "\n";
+        s.result.outcome = "cancelled";
+    } else {
+        s.result.outcome = "declined";
+    }
+    return kExitStopped;
+}
+
 int runTransferCommand(Session& s) {
     const CtlOptions& o = s.o;
     CtlEnvironment& env = s.env;
@@ -149,6 +187,10 @@ int runTransferCommand(Session& s) {
     request.includePatterns = o.patterns;
     request.firstBank = o.firstBank;
     request.lastBank = o.lastBank;
+    if (!write && !verify) {
+        if (int refused = askBeforeReplacing(s, request); refused >= 0)
+            return refused;
+    }
 
     // Verify reads the files first: one that cannot be read ends it before the sensor is
     // touched, and a missing one is a difference that needs no exchange.
@@ -190,7 +232,8 @@ int runTransferCommand(Session& s) {
         ConsoleView console(s.line, s.messages, env.errIsTerminal, plannedWireBytes(request));
         EventView view(console, s.messages, s.events, plannedWireBytes(request));
         s.console.cancelThrough(&view);
-        outcome = runTransfer(request, view, link);
+        Backup sent; // what the write checked and sent
+        outcome = runTransfer(request, view, link, nullptr, &sent);
         s.console.cancelThrough(nullptr);
         // Ctrl-C at a question stops the transfer as CANCEL does, whatever the question was.
         if (outcome == TransferOutcome::Declined && s.console.interruptedAtQuestion()) {
@@ -207,17 +250,18 @@ int runTransferCommand(Session& s) {
         }
         printSkipped(s, view.skipped());
 
-        // What the sensor acknowledged is read back and compared before it runs again.
+        // What the sensor acknowledged is read back and compared, before it runs again, with
+        // what was sent: the files may have changed or gone meanwhile. Only an item that was
+        // skipped is left out.
         if (o.verify && outcome == TransferOutcome::Completed) {
-            std::set<std::pair<ItemKind, int>> sent;
+            std::set<std::pair<ItemKind, int>> acknowledged;
             for (const auto& chosen : chosenItems(request))
                 if (std::none_of(view.skipped().begin(), view.skipped().end(),
                                  [&](const SkippedItem& k) {
                                      return k.kind == chosen.first && k.item == chosen.second;
                                  }))
-                    sent.insert(chosen);
-            files = loadBackup(o.base, request);
-            outcome = verifySensor(request, files, sent, link, s.line, s.messages,
+                    acknowledged.insert(chosen);
+            outcome = verifySensor(request, sent, acknowledged, link, s.line, s.messages,
                                    env.errIsTerminal, report);
             verify = true;
         }

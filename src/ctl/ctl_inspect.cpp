@@ -237,8 +237,12 @@ TransferOutcome verifySensor(const TransferRequest& request, const Backup& files
     TransferRequest read = request;
     read.operation = Operation::Read;
     VerifySink sink(files, only, report);
-    ConsoleView console(line, messages, showProgress, plannedWireBytes(read));
-    EventView view(console, messages, report.events, plannedWireBytes(read));
+    // Only the items compared are read: the total to measure against is theirs.
+    std::int64_t planned = 0;
+    for (auto [kind, item] : chosenItems(read))
+        planned += sink.wants(kind, item) ? plannedItemBytes(read, kind, item) : 0;
+    ConsoleView console(line, messages, showProgress, planned);
+    EventView view(console, messages, report.events, planned);
     TransferOutcome outcome = runTransfer(read, view, link, &sink);
     console.finish();
     view.finish();
