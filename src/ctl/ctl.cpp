@@ -1,5 +1,6 @@
 #include "ctl/ctl.h"
 
+#include "common/file_access.h"
 #include "common/version.h"
 #include "ctl/console.h"
 #include "ctl/ctl_events.h"
@@ -101,15 +102,25 @@ void printSkipped(Session& s, const std::vector<SkippedItem>& skipped) {
 }
 
 // A read replaces the data files that are there: it looks for them before it connects, so a
-// refusal sends nothing and stops no sensor. The operator is asked once for the whole set
-// (--overwrite and --no-overwrite answer beforehand); without a terminal to ask, the read is
-// refused, naming the files. Returns -1 when the read may go on.
+// refusal sends nothing and stops no sensor. Something it may not replace (a folder, a FIFO, a
+// file the operator may not write) is refused at once; the operator is asked once for the
+// whole set (--overwrite and --no-overwrite answer beforehand); without a terminal to ask, the
+// read is refused, naming the files. Returns -1 when the read may go on.
 int askBeforeReplacing(Session& s, TransferRequest& request) {
     const CtlOptions& o = s.o;
-    if (o.overwrite == Answer::Yes)
-        return -1;
     const std::vector<std::string> existing = existingDataFiles(request);
-    if (existing.empty())
+    for (const auto& name : existing) {
+        const std::string problem = replaceTargetProblem(name, false);
+        if (problem.empty())
+            continue;
+        const std::string message =
+            std::string(texts::kFailedToCreateFile) + "\n" + fileReason(name, problem);
+        s.env.err << "Error: " << message << "\n";
+        s.events.emit(errorEvent(message, o.port));
+        s.result.outcome = "failed";
+        return kExitFailed;
+    }
+    if (existing.empty() || o.overwrite == Answer::Yes)
         return -1;
     std::string list;
     for (const auto& name : existing)

@@ -109,7 +109,18 @@ TEST_F(Zar4Ctl, AnExistingFileIsNotOverwrittenWithoutATerminalOrAnOption) {
     EXPECT_EQ(readFile(bank3), "old\n");
     EXPECT_EQ(readFile(common), "old\n");
 
+    // What may not be replaced is refused before anything is sent, whatever the option.
+    const std::string bank2 = parameterFileName(base(), 2);
+    ASSERT_EQ(::mkfifo(bank2.c_str(), 0600), 0);
     read.back() = "--overwrite";
+    r = ctl(read);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(std::string(kFailedToCreateFile) + "\n" + bank2 + ": is a FIFO\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(sim_->receivedBytes().empty());
+
+    std::remove(bank2.c_str());
     r = ctl(read);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(readFile(common), "old\n");
