@@ -318,7 +318,7 @@ TEST_F(LoaderWindowTest, ExitEndsTheProgramEvenWhenTheSettingsCannotBeWritten) {
     fs::create_directory(settingsFile()); // a folder stands where the file should be
     open();
     messages.expect("Question", "Agree to Exit?", BoxAnswer::Yes);
-    messages.expectError("Failed to write a setup file.");
+    messages.expectError("Failed to write a setup file.\n" + settingsFile() + ": is a folder");
     click(exitButton());
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(fs::is_directory(settingsFile()));
@@ -462,7 +462,8 @@ TEST_F(LoaderWindowTest, EditorButtonsOpenTheEditorsOfTheFieldsBaseName) {
     open();
     type(field(), QString::fromStdString(base()));
 
-    messages.expectError("Patterns file is not found.");
+    messages.expectError("Patterns file is not found.\n" + base() + ".pt0.bmp to " + base() +
+                         ".ptE.bmp: none of them can be read");
     click(control<QPushButton>(1206));
     messages.verify();
 
