@@ -157,7 +157,6 @@ TEST_F(Zar4Ctl, OnATerminalAReadAsksOnceForAllTheFilesItWouldReplace) {
             EXPECT_NE(readFile(common), "old\n");
         }
     }
-    clearPortMap();
 }
 
 TEST_F(Zar4Ctl, WriteNeedsAgreementAndTouchesNothingWithoutIt) {
