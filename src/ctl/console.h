@@ -118,6 +118,7 @@ public:
     void itemStarted(ItemKind kind, int item) override;
     void itemDone(ItemKind kind, int item, const std::string& file) override;
     void itemSkipped(ItemKind kind, int item, const std::string& reason) override;
+    void plannedBytesDropped(std::int64_t bytes) override { planned_ -= bytes; }
 
     // Draws the last figures of the bar and ends its line; the outcome itself is left to the
     // command, which prints it once.

@@ -1,5 +1,6 @@
 #include "ctl/ctl.h"
 
+#include "common/file_access.h"
 #include "common/version.h"
 #include "ctl/console.h"
 #include "ctl/ctl_events.h"
@@ -101,6 +102,54 @@ void printSkipped(Session& s, const std::vector<SkippedItem>& skipped) {
         s.human << itemName(item.kind, item.item) << ": " << item.reason << ", skipped\n";
 }
 
+// A read replaces the data files that are there: it looks for them before it connects, so a
+// refusal sends nothing and stops no sensor. Something it may not replace (a folder, a FIFO, a
+// file the operator may not write) is refused at once; the operator is asked once for the
+// whole set (--overwrite and --no-overwrite answer beforehand); without a terminal to ask, the
+// read is refused, naming the files. Returns -1 when the read may go on.
+int askBeforeReplacing(Session& s, TransferRequest& request) {
+    const CtlOptions& o = s.o;
+    const std::vector<std::string> existing = existingDataFiles(request);
+    for (const auto& name : existing) {
+        const std::string problem = replaceTargetProblem(name, false);
+        if (problem.empty())
+            continue;
+        const std::string message =
+            std::string(texts::kFailedToCreateFile) + "\n" + fileReason(name, problem);
+        s.env.err << "Error: " << message << "\n";
+        s.events.emit(errorEvent(ErrorCode::File, message, o.port));
+        s.result.outcome = "failed";
+        return kExitFailed;
+    }
+    if (existing.empty() || o.overwrite == Answer::Yes)
+        return -1;
+    std::string list;
+    for (const auto& name : existing)
+        list += "\n  " + name;
+    if (!s.env.inIsTerminal && o.overwrite == Answer::Ask) {
+        const std::string why = "the files of this read are there already; give --overwrite to "
+                                "replace them (there is no terminal to ask \"" +
+                                std::string(texts::kOverwriteFile) + "\"):" + list;
+        s.env.err << "zar4ctl: " << why << "\n";
+        s.events.emit(errorEvent(ErrorCode::File, why, o.port));
+        s.result.outcome = "failed";
+        return kExitFailed;
+    }
+    s.line.breakLine();
+    s.env.err << "Files of this read that are there already:" << list << "\n";
+    if (s.messages.ask(texts::kOverwriteFile)) {
+        request.overwriteAgreed = true;
+        return -1;
+    }
+    if (s.console.interruptedAtQuestion()) {
+        s.human << texts::kAborted << "\n";
+        s.result.outcome = "cancelled";
+    } else {
+        s.result.outcome = "declined";
+    }
+    return kExitStopped;
+}
+
 int runTransferCommand(Session& s) {
     const CtlOptions& o = s.o;
     CtlEnvironment& env = s.env;
@@ -151,6 +200,10 @@ int runTransferCommand(Session& s) {
     request.includePatterns = o.patterns;
     request.firstBank = o.firstBank;
     request.lastBank = o.lastBank;
+    if (!write && !verify) {
+        if (int refused = askBeforeReplacing(s, request); refused >= 0)
+            return refused;
+    }
 
     // Verify reads the files first: one that cannot be read ends it before the sensor is
     // touched, and a missing one is a difference that needs no exchange.
@@ -198,28 +251,29 @@ int runTransferCommand(Session& s) {
         ConsoleView console(s.line, s.messages, env.errIsTerminal, planned);
         EventView view(console, s.messages, s.events, planned);
         s.console.cancelThrough(&view);
-        outcome = runTransfer(request, view, link);
+        Backup sent; // what the write checked and sent
+        outcome = runTransfer(request, view, link, nullptr, &sent);
         // Ctrl-C at a question stops the transfer as CANCEL does, whatever the question was.
         if (outcome == TransferOutcome::Declined && s.console.interruptedAtQuestion()) {
             outcome = TransferOutcome::Cancelled;
             console.setStatusText(texts::kAborted);
         }
         const bool readsBack = o.verify && outcome == TransferOutcome::Completed;
-        // What the sensor acknowledged is read back and compared before it runs again; the
-        // write's outcome comes first, and the bar goes on below it.
+        // What the sensor acknowledged is read back and compared, before it runs again, with
+        // what was sent: the files may have changed or gone meanwhile. Only an item that was
+        // skipped is left out. The write's outcome comes first, and the bar goes on below it.
         if (readsBack) {
             s.line.breakLine();
             s.human << console.statusText() << "\n";
             s.human.flush();
-            std::set<std::pair<ItemKind, int>> sent;
+            std::set<std::pair<ItemKind, int>> acknowledged;
             for (const auto& chosen : chosenItems(request))
                 if (std::none_of(view.skipped().begin(), view.skipped().end(),
                                  [&](const SkippedItem& k) {
                                      return k.kind == chosen.first && k.item == chosen.second;
                                  }))
-                    sent.insert(chosen);
-            files = loadBackup(o.base, request);
-            outcome = verifySensor(request, files, sent, link, s.line, s.messages,
+                    acknowledged.insert(chosen);
+            outcome = verifySensor(request, sent, acknowledged, link, s.line, s.messages,
                                    env.errIsTerminal, report, &view);
             verify = true;
         }

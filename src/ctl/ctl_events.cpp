@@ -220,6 +220,11 @@ void EventView::itemDone(ItemKind kind, int item, const std::string& file) {
     files_.push_back(file);
 }
 
+void EventView::plannedBytesDropped(std::int64_t bytes) {
+    inner_.plannedBytesDropped(bytes);
+    planned_ -= bytes;
+}
+
 void EventView::itemSkipped(ItemKind kind, int item, const std::string& reason) {
     inner_.itemSkipped(kind, item, reason);
     skipped_.push_back({kind, item, reason});

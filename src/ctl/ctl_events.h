@@ -119,6 +119,7 @@ public:
     void itemDone(ItemKind kind, int item, const std::string& file) override;
     void itemSkipped(ItemKind kind, int item, const std::string& reason) override;
     void failing(TransferFailure why) override;
+    void plannedBytesDropped(std::int64_t bytes) override;
 
     // The last progress event, so that a script sees where the transfer ended.
     void finish() { progress(true); }

@@ -237,10 +237,20 @@ TransferOutcome verifySensor(const TransferRequest& request, const Backup& files
     TransferRequest read = request;
     read.operation = Operation::Read;
     VerifySink sink(files, only, report);
+    // Only the items compared are read: the total to measure against is theirs. Read back
+    // through the write's own view, the items the write skipped are not read either.
+    std::int64_t planned = 0;
+    for (auto [kind, item] : chosenItems(read)) {
+        const std::int64_t bytes = plannedItemBytes(read, kind, item);
+        if (sink.wants(kind, item))
+            planned += bytes;
+        else if (through)
+            through->plannedBytesDropped(bytes);
+    }
     if (through)
         return runTransfer(read, *through, link, &sink);
-    ConsoleView console(line, messages, showProgress, plannedWireBytes(read));
-    EventView view(console, messages, report.events, plannedWireBytes(read));
+    ConsoleView console(line, messages, showProgress, planned);
+    EventView view(console, messages, report.events, planned);
     TransferOutcome outcome = runTransfer(read, view, link, &sink);
     console.finish();
     view.finish();

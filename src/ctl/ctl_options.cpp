@@ -175,7 +175,7 @@ const OptionSpec kOptions[] = {
          return true;
      }},
     {"--no-overwrite", nullptr, bit(CtlCommand::Read),
-     "stop at the first existing file (default without a terminal)", "--overwrite", false,
+     "refuse, before connecting, when a file of the read is there", "--overwrite", false,
      [](CtlOptions& o, const std::string&, std::string&) {
          o.overwrite = Answer::No;
          return true;

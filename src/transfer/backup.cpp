@@ -151,6 +151,16 @@ bool Backup::holdsAny(const TransferRequest& choice) const {
     });
 }
 
+std::vector<std::string> existingDataFiles(const TransferRequest& choice) {
+    std::vector<std::string> names;
+    for (auto [kind, item] : chosenItems(choice)) {
+        std::string name = dataFileName(choice.baseName, kind, item);
+        if (pathExists(name))
+            names.push_back(std::move(name));
+    }
+    return names;
+}
+
 Backup loadBackup(const std::string& base, const TransferRequest& choice) {
     Backup backup;
     backup.base = base;

@@ -67,6 +67,10 @@ struct Backup {
     bool holdsAny(const TransferRequest& choice) const;
 };
 
+// The data files of the chosen items that are there already (anything at their names, a link
+// to nothing too), in transfer order: what a read of `choice` would replace.
+std::vector<std::string> existingDataFiles(const TransferRequest& choice);
+
 // Checks every chosen item's file of `base`.
 Backup loadBackup(const std::string& base, const TransferRequest& choice);
 

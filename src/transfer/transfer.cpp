@@ -5,6 +5,7 @@
 #include "link/protocol.h"
 #include "params/parameter_file.h"
 #include "patterns/pattern_file.h"
+#include "transfer/backup.h"
 #include "transfer/link_advice.h"
 #include "transfer/transfer_texts.h"
 
@@ -70,20 +71,15 @@ std::string withReason(const char* text, const std::string& reason) {
     return std::string(text) + "\n" + reason;
 }
 
-// A file of a write, read and checked before the first exchange; what is sent is these
-// words or bytes, never the file as it may be by its turn.
-struct CheckedFile {
-    bool present = false; // false: not there, asked about at its turn
-    std::array<std::uint16_t, kBankWords> words{};
-    std::string bytes;
-};
-
 class Transfer {
 public:
     Transfer(const TransferRequest& request, TransferView& view, SerialLink& link, ReadSink* sink)
-        : request_(request), view_(view), link_(link), buffer_(link.transferBuffer), sink_(sink) {}
+        : request_(request), view_(view), link_(link), buffer_(link.transferBuffer), sink_(sink),
+          overwriteAgreed_(request.overwriteAgreed) {}
 
     TransferOutcome run();
+    // A write's files as it checked them before its first exchange: what it sent.
+    Backup& checkedFiles() { return checked_; }
 
 private:
     bool stopped() const { return view_.stopRequest() != StopRequest::None; }
@@ -106,9 +102,8 @@ private:
     bool receivePattern(int bank, const std::function<bool(int count)>& take);
 
     bool checkFilesBeforeWriting();
-    bool checkParameterFile(int item);
-    bool checkPatternFile(int bank);
     bool mayReplace(const std::string& name);
+    void skip(ItemKind kind, int item, const char* reason, std::int64_t bytesSpent);
 
     void writeParameters();
     void writeItem(int item);
@@ -128,8 +123,7 @@ private:
     TransferFailure failure_ = TransferFailure::None;
     bool anyDone_ = false;
     bool overwriteAgreed_ = false;
-    std::array<CheckedFile, kCommonItem + 1> parameterFiles_;
-    std::array<CheckedFile, kBankCount> patternFiles_;
+    Backup checked_;
 };
 
 // One command exchange with the table's sizes; the payload is already in the link's
@@ -385,83 +379,31 @@ void Transfer::readPattern(int bank) {
 // a restore that stops half-way would leave the sensor holding half of one backup and half
 // of another. A missing file is no fault here: the operator is asked about it at its turn.
 bool Transfer::checkFilesBeforeWriting() {
-    if (request_.includeParameters) {
-        for (int item = 0; item <= kCommonItem; ++item) {
-            if ((item == kCommonItem || chosen(item)) && !checkParameterFile(item))
-                return false;
-        }
-    }
-    if (request_.includePatterns) {
-        for (int bank = 0; bank < kBankCount; ++bank) {
-            if (chosen(bank) && !checkPatternFile(bank))
-                return false;
-        }
-    }
-    return true;
-}
-
-bool Transfer::checkParameterFile(int item) {
-    const bool common = item == kCommonItem;
-    const std::string name = parameterFileName(request_.baseName, item);
-    const FileRead file = readRegularFile(name, kSmallFileLimit);
-    switch (file.status) {
-    case FileRead::Status::Missing:
-        return true;
-    case FileRead::Status::Unreadable:
-        fail(TransferFailure::File, withReason(texts::kParametersFileUnreadable, file.reason));
-        return false;
-    case FileRead::Status::NotRegular:
-    case FileRead::Status::TooLarge:
-        fail(TransferFailure::File, withReason(texts::kParametersFileInvalid, file.reason));
-        return false;
-    case FileRead::Status::Ok:
-        break;
-    }
-    CheckedFile& checked = parameterFiles_[static_cast<std::size_t>(item)];
-    const std::string why =
-        readStrictValueLines(file.bytes, checked.words.data(), common ? kCommonWords : kBankWords);
-    if (!why.empty()) {
-        fail(TransferFailure::File,
-             withReason(texts::kParametersFileInvalid, fileReason(name, why)));
-        return false;
-    }
-    // The file's own model mark: the high bytes of words 8 and 9.
-    if (!common && ((checked.words[8] >> 8) != 0 || (checked.words[9] >> 8) != 0)) {
-        view_.failing(TransferFailure::File);
-        view_.messages().error(withReason(texts::kFileModelNotZar4, name));
-        fail(TransferFailure::Aborted, texts::kTransferAborted);
-        return false;
-    }
-    checked.present = true;
-    return true;
-}
-
-bool Transfer::checkPatternFile(int bank) {
-    const std::string name = patternFileName(request_.baseName, bank);
-    FileRead file = readRegularFile(name, static_cast<std::size_t>(kPatternFileSize));
-    std::string reason = file.reason;
-    if (file.status == FileRead::Status::Missing)
-        return true;
-    if (file.status == FileRead::Status::TooLarge) {
-        reason = fileReason(name, "holds more than the 147318 bytes of a pattern file");
-    } else if (file.status == FileRead::Status::Ok) {
-        // Only a whole pattern file with the header of a 24-bit pattern is sent: anything
-        // else would put undefined pixels into the sensor's flash memory.
-        if (file.bytes.size() != static_cast<std::size_t>(kPatternFileSize)) {
-            reason = fileReason(name, "holds " + std::to_string(file.bytes.size()) +
-                                          " bytes, not the 147318 of a pattern file");
-        } else if (!headerAcceptedForSending(
-                       reinterpret_cast<const std::uint8_t*>(file.bytes.data()))) {
-            reason = fileReason(name, "has no header of a 24-bit pattern file");
+    checked_.base = request_.baseName;
+    for (auto [kind, item] : chosenItems(request_)) {
+        CheckedFile& file = checked_.file(kind, item);
+        file = checkDataFile(dataFileName(request_.baseName, kind, item), kind, item);
+        if (file.state != CheckedFile::State::Invalid)
+            continue;
+        if (file.otherModel) {
+            // The file's own model mark is told in a box of its own; the transfer then ends
+            // as one the operator abandoned.
+            view_.failing(TransferFailure::File);
+            view_.messages().error(file.problem);
+            fail(TransferFailure::Aborted, texts::kTransferAborted);
         } else {
-            CheckedFile& checked = patternFiles_[static_cast<std::size_t>(bank)];
-            checked.bytes = std::move(file.bytes);
-            checked.present = true;
-            return true;
+            fail(TransferFailure::File, file.problem);
         }
+        return false;
     }
-    fail(TransferFailure::File, withReason(texts::kPatternsFileInvalid, reason));
-    return false;
+    return true;
+}
+
+// An item left out, the transfer going on: what it would still have moved is no longer
+// planned.
+void Transfer::skip(ItemKind kind, int item, const char* reason, std::int64_t bytesSpent) {
+    view_.itemSkipped(kind, item, reason);
+    view_.plannedBytesDropped(plannedItemBytes(request_, kind, item) - bytesSpent);
 }
 
 void Transfer::writeParameters() {
@@ -479,10 +421,11 @@ void Transfer::writeParameters() {
 // sensor holds now (into `block`) and the file is rewritten with all 32. False when the item
 // is to be skipped (the operator was told).
 bool Transfer::completeCommonFile(const std::string& name, std::uint8_t* block) {
-    const CheckedFile& checked = parameterFiles_[kCommonItem];
-    if (!checked.present) {
+    const CheckedFile& checked = checked_.parameters[kCommonItem];
+    const int queried = frameBytes(Command::GetParameterBlock, true);
+    if (!checked.present()) {
         view_.messages().notice(texts::kCommonFileNotice);
-        view_.itemSkipped(ItemKind::Parameters, kCommonItem, "not found");
+        skip(ItemKind::Parameters, kCommonItem, "not found", queried);
         return false;
     }
     std::copy(buffer_, buffer_ + kBankWords * 2, block);
@@ -491,7 +434,7 @@ bool Transfer::completeCommonFile(const std::string& name, std::uint8_t* block) 
     std::string reason;
     if (!writeFileSafely(name, wordLines(block, kBankWords), &reason)) {
         view_.messages().notice(withReason(texts::kCommonFileNotice, reason));
-        view_.itemSkipped(ItemKind::Parameters, kCommonItem, "cannot be rewritten");
+        skip(ItemKind::Parameters, kCommonItem, "cannot be rewritten", queried);
         return false;
     }
     return true;
@@ -514,12 +457,13 @@ void Transfer::writeItem(int item) {
         if (!completeCommonFile(name, payload + 1))
             return;
     } else {
-        const CheckedFile& checked = parameterFiles_[static_cast<std::size_t>(item)];
-        if (!checked.present) {
+        const CheckedFile& checked = checked_.parameters[static_cast<std::size_t>(item)];
+        if (!checked.present()) {
             if (ask(missingBankFileQuestion(item, texts::kParametersFileMissing)))
                 fail(TransferFailure::Aborted, texts::kTransferAborted);
             else
-                view_.itemSkipped(ItemKind::Parameters, item, "not found");
+                skip(ItemKind::Parameters, item, "not found",
+                     frameBytes(Command::GetParameterBlock, true));
             return;
         }
         for (int i = 0; i < kBankWords; ++i)
@@ -559,23 +503,22 @@ void Transfer::writePattern(int bank) {
     std::string bankText = bankItemText(bank);
     view_.setItemText(bankText);
     view_.setProgress(0);
-    const CheckedFile& file = patternFiles_[static_cast<std::size_t>(bank)];
-    if (!file.present) {
+    const CheckedFile& file = checked_.patterns[static_cast<std::size_t>(bank)];
+    if (!file.present()) {
         if (ask(missingBankFileQuestion(bank, texts::kPatternsFileMissing)))
             fail(TransferFailure::Aborted, texts::kTransferAborted);
         else
-            view_.itemSkipped(ItemKind::Pattern, bank, "not found");
+            skip(ItemKind::Pattern, bank, "not found", 0);
         return;
     }
-    const std::uint8_t* pixel =
-        reinterpret_cast<const std::uint8_t*>(file.bytes.data()) + kPatternHeaderSize;
+    const std::uint16_t* pixel = file.pixels.data();
     for (int half = 0; half < 2; ++half) {
         for (int block = 0; block < kHalfBlocks[half]; ++block) {
             std::fill(buffer_, buffer_ + 1 + kEvenBlockPixels * 2, 0);
             buffer_[0] = static_cast<std::uint8_t>(block);
             int count = (block % 2 == 0) ? kEvenBlockPixels : kOddBlockPixels;
-            for (int i = 0; i < count; ++i, pixel += 3)
-                putBlockWord(buffer_ + 1, i, filePixelToWord(pixel));
+            for (int i = 0; i < count; ++i)
+                putBlockWord(buffer_ + 1, i, *pixel++);
             if (!exchangeWithProgress(Command::PutPatternBlock, -1))
                 return;
             view_.setProgress((half * 256 + block) * 256 / 208);
@@ -599,37 +542,38 @@ bool bankIsChosen(const TransferRequest& request, int bank) {
     return bank >= 0 && bank < kBankCount && request.firstBank <= bank && bank <= request.lastBank;
 }
 
-std::int64_t plannedWireBytes(const TransferRequest& request) {
+std::int64_t plannedItemBytes(const TransferRequest& request, ItemKind kind, int item) {
+    (void)item; // every bank's item moves the same
     auto bytes = [](Command code) -> std::int64_t { return frameBytes(code, true); };
-    std::int64_t chosenBanks = 0;
-    for (int bank = 0; bank < kBankCount; ++bank)
-        chosenBanks += bankIsChosen(request, bank) ? 1 : 0;
-    std::int64_t blocks = kHalfBlocks[0] + kHalfBlocks[1];
+    const std::int64_t blocks = kHalfBlocks[0] + kHalfBlocks[1];
+    if (request.operation == Operation::Read)
+        return kind == ItemKind::Parameters
+                   ? bytes(Command::GetParameterBlock)
+                   : bytes(Command::GetParameterBlock) + 2 * bytes(Command::LoadPatternHalf) +
+                         blocks * bytes(Command::GetPatternBlock);
+    return kind == ItemKind::Parameters
+               ? 2 * bytes(Command::GetParameterBlock) + bytes(Command::PutParameterBlock)
+               : blocks * bytes(Command::PutPatternBlock) + 2 * bytes(Command::FlashPatternHalf);
+}
+
+std::int64_t plannedWireBytes(const TransferRequest& request) {
     std::int64_t total = 0;
-    if (request.operation == Operation::Read) {
-        if (request.includeParameters)
-            total += (chosenBanks + 1) * bytes(Command::GetParameterBlock);
-        if (request.includePatterns)
-            total += chosenBanks *
-                     (bytes(Command::GetParameterBlock) + 2 * bytes(Command::LoadPatternHalf) +
-                      blocks * bytes(Command::GetPatternBlock));
-    } else {
-        if (request.includeParameters)
-            total += (chosenBanks + 1) *
-                     (2 * bytes(Command::GetParameterBlock) + bytes(Command::PutParameterBlock));
-        if (request.includePatterns)
-            total += (kCommonItem + 1) * bytes(Command::GetParameterBlock) +
-                     chosenBanks * (blocks * bytes(Command::PutPatternBlock) +
-                                    2 * bytes(Command::FlashPatternHalf));
-    }
+    for (auto [kind, item] : chosenItems(request))
+        total += plannedItemBytes(request, kind, item);
+    // A write asks the sensor for every item's block, chosen or not, before its patterns.
+    if (request.operation == Operation::Write && request.includePatterns)
+        total += (kCommonItem + 1) * frameBytes(Command::GetParameterBlock, true);
     return total;
 }
 
 TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, SerialLink& link,
-                            ReadSink* sink) {
+                            ReadSink* sink, Backup* sent) {
     link.clearFailure();
     Transfer transfer(request, view, link, sink);
-    return transfer.run();
+    const TransferOutcome outcome = transfer.run();
+    if (sent)
+        *sent = std::move(transfer.checkedFiles());
+    return outcome;
 }
 
 } // namespace zar4

@@ -21,6 +21,9 @@ struct TransferRequest {
     bool includePatterns = true;
     int firstBank = 0; // a bank b is chosen when firstBank <= b <= lastBank
     int lastBank = 14;
+    // A read: the operator already agreed to replace the data files that are there (asked once
+    // for the whole set before the transfer), so no file is asked about again.
+    bool overwriteAgreed = false;
 };
 
 enum class StopRequest { None, Cancelled, Declined };
@@ -75,6 +78,10 @@ public:
     // Told just before an "Error" box of the transfer: what kind of failure it tells, for a
     // view that reports failures by kind (the command line's JSON codes).
     virtual void failing(TransferFailure why) { (void)why; }
+    // The bytes planned for an item that was left out will not go over the line: the total a
+    // progress display measures against drops by `bytes`, so that a completed transfer ends
+    // at its total. Told right after itemSkipped().
+    virtual void plannedBytesDropped(std::int64_t bytes) { (void)bytes; }
 
 private:
     StopRequest stopRequest_ = StopRequest::None;
@@ -103,12 +110,18 @@ enum class TransferOutcome {
     NothingDone, // status "No target data for reading out." / "No target data fo writing in."
 };
 
+struct Backup;
+
 // Runs the whole transfer on `link` (already connected), including its end: the "Error" box
 // on failure or the final status text. Sets the progress range's start (position 0) first.
 // A read with a `sink` hands the sensor's data to it and writes no file. A failure of the
 // line is left on the link (lastFailure()); a failure of a file is not a link failure.
+// A write reads and checks every file it will send before its first exchange (checkDataFile)
+// and sends what it checked; `sent`, when given, receives those checked files, so that what
+// the sensor holds afterwards can be compared with what was sent, whatever became of the
+// files meanwhile.
 TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, SerialLink& link,
-                            ReadSink* sink = nullptr);
+                            ReadSink* sink = nullptr, Backup* sent = nullptr);
 
 // True when `bank` (0-14) lies in the request's range; bank 15 is never chosen.
 bool bankIsChosen(const TransferRequest& request, int bank);
@@ -116,6 +129,9 @@ bool bankIsChosen(const TransferRequest& request, int bank);
 // The bytes a transfer puts on the line both ways when every chosen file and item is there:
 // the total a progress display measures against.
 std::int64_t plannedWireBytes(const TransferRequest& request);
+// The part of that total that belongs to one chosen item (a write's queries of every bank
+// before the patterns belong to none).
+std::int64_t plannedItemBytes(const TransferRequest& request, ItemKind kind, int item);
 
 // The baud code of the settings code for a position of the baud-rate list (0-4), or -1.
 int baudCodeForIndex(int baudIndex);

@@ -198,6 +198,59 @@ TEST_F(CtlVerify, WriteVerifyFindsABlockTheSensorAcknowledgedButNeverStored) {
     EXPECT_FALSE(model().pcMode);
 }
 
+// write --verify compares what the sensor holds with what was sent, the bytes the write
+// checked before its first exchange: a file that goes during the write leaves nothing out.
+TEST_F(CtlVerify, WriteVerifyComparesWithWhatWasSentWhateverBecameOfTheFile) {
+    sim::SimOptions options;
+    options.flashTimeMs = 500;
+    sim::Fault lost;
+    lost.kind = sim::Fault::Kind::AckNoStore;
+    lost.command = 0x86; // the first half's flash write is acknowledged but never stored
+    options.faults.push_back(lost);
+    start(options);
+    ASSERT_EQ(ctl({"read", "--port", device(), "--banks", "3", "--patterns", base()}).status, 0);
+    const std::string file = patternFileName(base(), 3);
+    std::string pattern = readFile(file);
+    changePixel(pattern, 10, 20, false);
+    changePixel(pattern, 100, 30, false);
+    writeFile(file, pattern);
+    sim_->clearLog();
+
+    CtlProcess process(ZAR4CTL_PATH, {"write", "--port", device(), "--yes", "--verify", "--banks",
+                                      "3", "--patterns", base()});
+    // Pattern blocks on the line: the write has long checked its files.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (sim_->receivedBytes().size() < 20000 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(std::remove(file.c_str()), 0);
+    CtlResult r = process.wait();
+    EXPECT_EQ(r.status, 4) << r.out << r.err;
+    EXPECT_NE(r.out.find("bank 3 pattern: 2 pixels differ"), std::string::npos) << r.out;
+}
+
+// Progress that completes: an item skipped during a write, or not compared by a verify, is
+// no longer planned, so a completed run ends with bytes == planned.
+TEST_F(CtlVerify, ACompletedRunThatLeavesItemsOutEndsAtItsPlannedBytes) {
+    start();
+    ASSERT_EQ(ctl({"read", "--port", device(), "--banks", "2-3", base()}).status, 0);
+    for (const std::string& gone :
+         {parameterFileName(base(), 15), parameterFileName(base(), 2), patternFileName(base(), 3)})
+        std::remove(gone.c_str());
+    const std::vector<std::vector<std::string>> runs = {
+        {"write", "--json", "--yes", "--skip-missing", "--port", device(), "--banks", "2-3",
+         base()},
+        {"verify", "--json", "--port", device(), "--banks", "2-3", base()},
+    };
+    for (const auto& run : runs) {
+        auto r = ctl(run);
+        auto progress = ofType(jsonLines(r.out), "progress");
+        ASSERT_FALSE(progress.empty()) << r.out;
+        EXPECT_EQ(progress.back().num("bytes"), progress.back().num("planned")) << run[0];
+        EXPECT_EQ(ofType(jsonLines(r.out), "result").at(0)["skipped"].items.size(),
+                  run[0] == "write" ? 3u : 0u);
+    }
+}
+
 TEST_F(CtlVerify, CtrlCDuringVerifyStopsWithStatusThree) {
     sim::SimOptions options;
     options.slowByteDelayUs = 100;

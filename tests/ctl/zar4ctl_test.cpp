@@ -1,5 +1,6 @@
 // zar4ctl as the operator's shell runs it: a child process against the simulated sensor.
 
+#include "ctl/ctl.h"
 #include "ctl/ctl_sensor_fixture.h"
 #include "ctl/json_reader.h"
 #include "support/pty_peer.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <set>
+#include <sstream>
 #include <sys/ioctl.h>
 #include <thread>
 
@@ -89,21 +91,75 @@ TEST_F(Zar4Ctl, ABackupWrittenBackRestoresTheSensorAndReadsBackTheSameFiles) {
         EXPECT_EQ(readFile(again + names[i].substr(base().size())), backup[i]) << names[i];
 }
 
+// A read looks for the files it will write before it connects: without a terminal or an
+// option it refuses, naming them, before anything reaches the sensor; --no-overwrite is the
+// operator's No given beforehand.
 TEST_F(Zar4Ctl, AnExistingFileIsNotOverwrittenWithoutATerminalOrAnOption) {
     start();
-    writeFile(parameterFileName(base(), 15), "old\n");
-    auto r = ctl({"read", "--port", device(), "--parameters", "--banks=5-2", base()});
-    EXPECT_EQ(r.status, 3);
+    const std::string bank3 = parameterFileName(base(), 3), common = parameterFileName(base(), 15);
+    writeFile(bank3, "old\n");
+    writeFile(common, "old\n");
+    std::vector<std::string> read = {"read",         "--port",      device(),
+                                     "--parameters", "--banks=2-4", base()};
+    auto r = ctl(read);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find(kOverwriteFile), std::string::npos) << r.err;
-    EXPECT_EQ(readFile(parameterFileName(base(), 15)), "old\n");
-    Bytes log = sim_->receivedBytes();
-    ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(Bytes(log.end() - 2, log.end()), kRunFrame); // back to run all the same
+    EXPECT_NE(r.err.find("\n  " + bank3 + "\n  " + common + "\n"), std::string::npos) << r.err;
+    read.push_back("--no-overwrite");
+    EXPECT_EQ(ctl(read).status, 3);
+    EXPECT_TRUE(sim_->receivedBytes().empty());
+    EXPECT_EQ(readFile(bank3), "old\n");
+    EXPECT_EQ(readFile(common), "old\n");
 
-    r = ctl({"read", "--port", device(), "--parameters", "--banks=5-2", "--overwrite", base()});
+    // What may not be replaced is refused before anything is sent, whatever the option.
+    const std::string bank2 = parameterFileName(base(), 2);
+    ASSERT_EQ(::mkfifo(bank2.c_str(), 0600), 0);
+    read.back() = "--overwrite";
+    r = ctl(read);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(std::string(kFailedToCreateFile) + "\n" + bank2 + ": is a FIFO\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(sim_->receivedBytes().empty());
+
+    std::remove(bank2.c_str());
+    r = ctl(read);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(readFile(parameterFileName(base(), 15)), "old\n");
+    EXPECT_NE(readFile(common), "old\n");
+}
+
+// On a terminal the operator is asked once for the whole set, before the sensor is stopped,
+// and not again for each file.
+TEST_F(Zar4Ctl, OnATerminalAReadAsksOnceForAllTheFilesItWouldReplace) {
+    start();
+    const std::string bank3 = parameterFileName(base(), 3), common = parameterFileName(base(), 15);
+    for (const char* answer : {"n\n", "y\n"}) {
+        writeFile(bank3, "old\n");
+        writeFile(common, "old\n");
+        sim_->clearLog();
+        std::istringstream in(answer);
+        std::ostringstream out, err;
+        ctl::CtlEnvironment env{in, out, err, true, false, "/nonexistent"};
+        const int status =
+            ctl::runCtl({"read", "--port", device(), "--parameters", "--banks=2-4", base()}, env);
+        const std::string told = err.str();
+        std::size_t questions = 0;
+        for (auto at = told.find(kOverwriteFile); at != std::string::npos;
+             at = told.find(kOverwriteFile, at + 1))
+            ++questions;
+        EXPECT_EQ(questions, 1u) << told;
+        EXPECT_NE(told.find("\n  " + bank3 + "\n  " + common + "\n"), std::string::npos) << told;
+        if (answer[0] == 'n') {
+            EXPECT_EQ(status, ctl::kExitStopped);
+            EXPECT_TRUE(sim_->receivedBytes().empty());
+            EXPECT_EQ(readFile(bank3), "old\n");
+        } else {
+            EXPECT_EQ(status, ctl::kExitCompleted) << told;
+            EXPECT_NE(readFile(bank3), "old\n");
+            EXPECT_NE(readFile(common), "old\n");
+        }
+    }
 }
 
 TEST_F(Zar4Ctl, WriteNeedsAgreementAndTouchesNothingWithoutIt) {
