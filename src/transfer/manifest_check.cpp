@@ -224,7 +224,8 @@ bool ResumePlan::reads(ItemKind kind, int number) const {
 std::vector<ItemCheck> ResumePlan::replaced() const {
     std::vector<ItemCheck> found;
     for (const auto& item : toRead)
-        if (item.state == ItemCheck::State::Edited || item.state == ItemCheck::State::Unreadable)
+        if (item.state == ItemCheck::State::Edited || item.state == ItemCheck::State::Unreadable ||
+            (item.state == ItemCheck::State::NeverRead && pathExists(item.path)))
             found.push_back(item);
     return found;
 }

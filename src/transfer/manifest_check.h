@@ -57,7 +57,7 @@ struct ResumePlan {
     std::vector<ItemCheck> toRead; // in the order of the read
 
     bool reads(ItemKind kind, int item) const;
-    // A changed file that the resumed read replaces (its file is there).
+    // The files there that the resumed read replaces: changed since, or never recorded.
     std::vector<ItemCheck> replaced() const;
 };
 ResumePlan planResume(const std::string& baseName);

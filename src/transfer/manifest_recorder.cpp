@@ -43,6 +43,10 @@ ManifestOutcome manifestOutcome(TransferOutcome outcome) {
 
 } // namespace
 
+ReadOrigin readOrigin(const SerialLink& link, const std::string& programName) {
+    return {programName, link.currentPort(), link.device(), static_cast<int>(link.baudRate())};
+}
+
 ManifestRecorder::ManifestRecorder(const TransferRequest& request, const ReadOrigin& origin,
                                    Clock clock)
     : manifest_(startManifest(request, origin, clock())), path_(manifestFileName(request.baseName)),

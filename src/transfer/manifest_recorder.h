@@ -22,6 +22,9 @@ struct ReadOrigin {
     int rate = 0;            // bit/s
 };
 
+// The origin of a read on `link` (connected) by `programName`.
+ReadOrigin readOrigin(const SerialLink& link, const std::string& programName);
+
 class ManifestRecorder {
 public:
     using Clock = std::function<std::int64_t()>; // seconds since 1970, UTC
@@ -72,6 +75,7 @@ public:
     void setItemText(const std::string& text) override { inner_.setItemText(text); }
     void setProgress(int position) override { inner_.setProgress(position); }
     void pump() override { inner_.pump(); }
+    StopRequest& stopRequest() override { return inner_.stopRequest(); }
     MessageService& messages() override { return messages_; }
     int awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) override {
         return inner_.awaitSlowReply(timeoutMs, replyArriving);

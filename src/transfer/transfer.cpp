@@ -92,6 +92,11 @@ private:
         failed_ = true;
     }
 
+    // A chosen item is read unless the sink or the request's own filter leaves it out.
+    bool wanted(ItemKind kind, int item) const {
+        return (!sink_ || sink_->wants(kind, item)) &&
+               (!request_.only || request_.only(kind, item));
+    }
     bool exchangeWithProgress(Command code, int progressBetween);
     bool queryParameterBlock(int item);
     bool mayCreate(const std::string& name);
@@ -124,7 +129,7 @@ private:
     bool failed_ = false;
     std::string failureText_;
     bool anyDone_ = false;
-    bool overwriteAgreed_ = false;
+    bool overwriteAgreed_ = request_.overwriteAgreed;
     std::array<CheckedFile, kCommonItem + 1> parameterFiles_;
     std::array<CheckedFile, kBankCount> patternFiles_;
 };
@@ -256,7 +261,7 @@ void Transfer::readItem(int item) {
     bool common = item == kCommonItem;
     if (!request_.includeParameters || (!common && !chosen(item)))
         return;
-    if (sink_ && !sink_->wants(ItemKind::Parameters, item))
+    if (!wanted(ItemKind::Parameters, item))
         return;
     view_.setStatusText(common ? texts::kReadingCommonParameters : texts::kReadingBankParameters);
     view_.itemStarted(ItemKind::Parameters, item);
@@ -321,7 +326,7 @@ bool Transfer::receivePattern(int bank, const std::function<bool(int count)>& ta
 }
 
 void Transfer::readPattern(int bank) {
-    if (sink_ && !sink_->wants(ItemKind::Pattern, bank))
+    if (!wanted(ItemKind::Pattern, bank))
         return;
     view_.itemStarted(ItemKind::Pattern, bank);
     if (!queryParameterBlock(bank))
@@ -595,18 +600,24 @@ bool bankIsChosen(const TransferRequest& request, int bank) {
 
 std::int64_t plannedWireBytes(const TransferRequest& request) {
     auto bytes = [](Command code) -> std::int64_t { return frameBytes(code, true); };
+    auto wanted = [&](ItemKind kind, int item) {
+        return !request.only || request.only(kind, item);
+    };
     std::int64_t chosenBanks = 0;
     for (int bank = 0; bank < kBankCount; ++bank)
         chosenBanks += bankIsChosen(request, bank) ? 1 : 0;
     std::int64_t blocks = kHalfBlocks[0] + kHalfBlocks[1];
     std::int64_t total = 0;
     if (request.operation == Operation::Read) {
-        if (request.includeParameters)
-            total += (chosenBanks + 1) * bytes(Command::GetParameterBlock);
-        if (request.includePatterns)
-            total += chosenBanks *
-                     (bytes(Command::GetParameterBlock) + 2 * bytes(Command::LoadPatternHalf) +
-                      blocks * bytes(Command::GetPatternBlock));
+        for (int item = 0; item <= kCommonItem; ++item) {
+            const bool chosen = item == kCommonItem || bankIsChosen(request, item);
+            if (request.includeParameters && chosen && wanted(ItemKind::Parameters, item))
+                total += bytes(Command::GetParameterBlock);
+            if (request.includePatterns && item < kBankCount && chosen &&
+                wanted(ItemKind::Pattern, item))
+                total += bytes(Command::GetParameterBlock) + 2 * bytes(Command::LoadPatternHalf) +
+                         blocks * bytes(Command::GetPatternBlock);
+        }
     } else {
         if (request.includeParameters)
             total += (chosenBanks + 1) *
