@@ -8,8 +8,8 @@
 #include "transfer/backup.h"
 
 #include <chrono>
-#include <climits>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <set>
 
@@ -306,7 +306,7 @@ bool parseManifest(const std::string& text, Manifest& m, std::string& why) {
         return false;
     if (format != kManifestFormatName)
         return f.refuse("is no backup manifest (\"format\" is \"" + format + "\")");
-    if (!f.number("version", 1, INT32_MAX, version))
+    if (!f.number("version", 1, std::numeric_limits<std::int32_t>::max(), version))
         return false;
     if (version > kManifestFormatVersion)
         return f.refuse("is of format " + std::to_string(version) +
@@ -342,7 +342,7 @@ bool parseManifest(const std::string& text, Manifest& m, std::string& why) {
     Fields q(*port, "\"port\"", why);
     std::int64_t rate = 0;
     if (!q.text("name", m.portName) || !q.text("device", m.device, true) ||
-        !q.number("rate", 0, INT32_MAX, rate) || !q.noOthers())
+        !q.number("rate", 0, std::numeric_limits<std::int32_t>::max(), rate) || !q.noOthers())
         return false;
     if (indexForLineRate(static_cast<int>(rate)) < 0)
         return q.refuse("has the rate " + std::to_string(rate) +
