@@ -1,6 +1,7 @@
 // The ZAR4 Data Loader: the main window, run modally; the program ends when it closes.
 
 #include "app/loader_window.h"
+#include "common/standard_streams.h"
 #include "common/version.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <cstring>
 
 int main(int argc, char** argv) {
+    zar4::keepStandardStreamsOpen(); // no port or file may take a closed stream's place
     // Asked from a shell or by a package check: answered before any window (or display) is
     // needed.
     for (int i = 1; i < argc; ++i) {

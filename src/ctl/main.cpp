@@ -1,6 +1,7 @@
 // zar4ctl: connect, read, write and return to run from a shell, with the loader's engine.
 
 #include "common/program_paths.h"
+#include "common/standard_streams.h"
 #include "common/stop_signals.h"
 #include "ctl/console.h"
 #include "ctl/ctl.h"
@@ -12,6 +13,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    zar4::keepStandardStreamsOpen(); // no port or file may take a closed stream's place
     // Ctrl-C, SIGTERM and SIGHUP are CANCEL: the transfer stops at its next stop point, its
     // temporary file is removed and the sensor is sent back to run. A second one ends the
     // program at once. A file size limit is a failed write like any other.

@@ -3,7 +3,6 @@
 
 #include "app/loader_window.h"
 #include "common/version.h"
-#include "link/port_map.h"
 #include "link/serial_link.h"
 #include "sim/sim_server.h"
 #include "support/temp_folder.h"
@@ -105,7 +104,6 @@ TEST(LoaderProgramTest, TermOrHangUpDuringAReadStopsItAndClosesTheProgram) {
         fs::remove(folder / "line1.manifest.json");
         EXPECT_EQ(readAll(program + ".ini"), settings);
 
-        clearPortMap();
         sensor.stop();
     }
 }
