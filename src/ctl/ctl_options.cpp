@@ -371,7 +371,7 @@ const char* const kStatusText =
     "Exit status: 0 completed or equal (also when there was nothing to transfer),\n"
     "1 failed (the sensor, the port or a file), 2 usage or port-setting error,\n"
     "3 stopped by the operator (Ctrl-C acts as CANCEL), 4 verify, write --verify or\n"
-    "diff found a difference.\n";
+    "diff found a difference, or check found a backup not as read.\n";
 
 std::string commandHelp(const CommandSpec& command, const CtlDefaults& defaults) {
     std::string text = synopsis(command) + wrapped(command.description, 0, 0) + "\n";
@@ -582,8 +582,7 @@ std::string jsonContractText() {
            "  difference  kind, bank, what, file, word, field, expected, actual, pixels, "
            "maskOnly, box\n"
            "  result      command, outcome, status, files, skipped, differences, banks, "
-           "common, summary,\n"
-           "              manifest, items, ports, map\n"
+           "common, summary, manifest, items, ports, map\n"
            "  error       text, file, port, reason\n"
            "kind is \"parameters\" or \"pattern\"; bank is null for the common parameters. "
            "start has\n"

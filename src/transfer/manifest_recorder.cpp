@@ -120,7 +120,7 @@ bool ManifestRecorder::finish(TransferOutcome outcome, const std::string& failur
         keptExisting_ = true;
         return true;
     }
-    return writeManifest(path_, manifest_, reason);
+    return writeManifest(path_, manifest_, reason) || !anyFile_;
 }
 
 ManifestView::ManifestView(TransferView& inner, ManifestRecorder& recorder)

@@ -46,7 +46,8 @@ public:
     // The end of the read: the outcome (and for a failure its words) goes into the manifest,
     // which is written. A read that wrote no file leaves a manifest already there as it is:
     // the files it speaks of are unchanged. False when the manifest could not be written,
-    // with "<path>: <why>" in `reason`.
+    // with "<path>: <why>" in `reason`; a read that wrote no file has nothing to lose by
+    // that (its own failure, if any, has been told) and is not told of it.
     bool finish(TransferOutcome outcome, const std::string& failure, std::string& reason);
 
     const Manifest& manifest() const { return manifest_; }
@@ -108,7 +109,6 @@ private:
 };
 
 // The first words of the notice or warning about a manifest that could not be written.
-constexpr const char* kManifestNotWritten =
-    "The files were read, but the backup's manifest could not be written.";
+constexpr const char* kManifestNotWritten = "The backup's manifest could not be written.";
 
 } // namespace zar4

@@ -229,6 +229,22 @@ TEST_F(CtlManifest, AResumeReadsOnlyWhatIsMissingAndEndsAsAFreshRead) {
     EXPECT_TRUE(sim_->receivedBytes().empty());
 }
 
+TEST_F(CtlManifest, AManifestThatCannotBeWrittenIsAWarningAfterACompletedRead) {
+    start();
+    ASSERT_EQ(::mkdir(manifestFileName(base()).c_str(), 0700), 0); // a folder in its place
+    auto r = ctl(read(base(), {"--parameters", "--json"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Reading from ZAR4 is completed.\nWarning: The backup's manifest could "
+                         "not be written.\n" +
+                         manifestFileName(base()) + ": "),
+              std::string::npos)
+        << r.err;
+    auto events = jsonLines(r.out);
+    ASSERT_EQ(ofType(events, "warning").size(), 1u);
+    EXPECT_EQ(ofType(events, "result").at(0).str("outcome"), "completed");
+    EXPECT_FALSE(readFile(parameterFileName(base(), 2)).empty());
+}
+
 TEST_F(CtlManifest, AWriteOfABackupNotAsReadWarnsAndNeedsYes) {
     start();
     ASSERT_EQ(ctl(read(base())).status, 0);
