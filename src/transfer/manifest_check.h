@@ -14,8 +14,9 @@ struct ItemCheck {
     enum class State { AsRead, NeverRead, Edited, Missing, Unreadable };
     ManifestItem item;
     State state = State::NeverRead;
-    std::string path;   // the file, as the manifest's path names its folder
-    std::string reason; // Unreadable: "<path>: <why>"
+    std::string path; // the file, as the manifest's path names its folder
+    // Unreadable: "<path>: <why>"; Edited: why a write would refuse the file now, if it would.
+    std::string reason;
 };
 
 struct BackupCheck {
