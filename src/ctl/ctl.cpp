@@ -10,6 +10,7 @@
 #include "link/port_map.h"
 #include "link/protocol.h"
 #include "params/parameter_file.h"
+#include "transfer/link_advice.h"
 #include "transfer/manifest_recorder.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_texts.h"
@@ -33,7 +34,7 @@ int usageError(CtlEnvironment& env, EventSink& events, const std::string& comman
     const bool helpful = named.command != CtlCommand::None && notYetBuilt(named).empty();
     env.err << "zar4ctl: " << why << "\nTry 'zar4ctl help" << (helpful ? " " + command : "")
             << "'.\n";
-    events.emit(errorEvent(why, ""));
+    events.emit(errorEvent(ErrorCode::Usage, why, ""));
     events.emit(resultEvent(command, "usage", kExitUsage)
                     .add("files", std::vector<std::string>{})
                     .add("skipped", std::vector<JsonObject>{}));
@@ -78,7 +79,7 @@ bool returnToRunAfterFailure(SerialLink& link, LinkFailureKind before, MessageSe
     bool ok = exchange(link, Command::Run);
     if (!ok) {
         std::string told = "Run not acknowledged while returning to run";
-        told += link.lastFailure().kind == before ? "." : ": " + link.lastErrorText();
+        told += link.lastFailure().kind == before ? "." : ": " + linkFailureMessage(link);
         messages.error(told);
     }
     link.close();
@@ -110,7 +111,7 @@ int runTransferCommand(Session& s) {
     bool verify = o.command == CtlCommand::Verify;
     if (!baseNameFits(o.base)) {
         env.err << "Error: " << texts::kBaseNameTooLong << "\n";
-        s.events.emit(errorEvent(texts::kBaseNameTooLong, ""));
+        s.events.emit(errorEvent(ErrorCode::Usage, texts::kBaseNameTooLong, ""));
         s.result.outcome = "usage";
         return kExitUsage;
     }
@@ -121,12 +122,12 @@ int runTransferCommand(Session& s) {
         switch (resume.next) {
         case ResumeStart::Next::Usage:
             env.err << "zar4ctl: " << resume.why << "\nTry 'zar4ctl help read'.\n";
-            s.events.emit(errorEvent(resume.why, ""));
+            s.events.emit(errorEvent(ErrorCode::Usage, resume.why, ""));
             s.result.outcome = "usage";
             return kExitUsage;
         case ResumeStart::Next::Refused:
             env.err << "Error: " << resume.why << "\n";
-            s.events.emit(errorEvent(resume.why, ""));
+            s.events.emit(errorEvent(ErrorCode::File, resume.why, ""));
             s.result.outcome = "failed";
             return kExitFailed;
         case ResumeStart::Next::NothingToRead:
@@ -154,11 +155,10 @@ int runTransferCommand(Session& s) {
     // before anything is sent; a write of it goes on only when --yes agreed beforehand.
     if ((write || verify) && warnIfNotAsRead(o.base, request, s.line.stream(), s.events) && write &&
         !o.yes) {
-        env.err << "zar4ctl: the backup is not as it was read; give --yes to write it all the "
-                   "same\n";
-        s.events.emit(errorEvent("the backup is not as it was read; give --yes to write it all "
-                                 "the same",
-                                 ""));
+        const std::string why = "the backup is not as it was read; give --yes to write it all "
+                                "the same";
+        env.err << "zar4ctl: " << why << "\n";
+        s.events.emit(errorEvent(ErrorCode::Usage, why, ""));
         s.result.outcome = "usage";
         return kExitUsage;
     }
@@ -169,7 +169,8 @@ int runTransferCommand(Session& s) {
                        "(there is no terminal to ask \""
                     << texts::kAgreeToOverwriteSensor << "\")\n";
             s.events.emit(errorEvent(
-                "writing overwrites the sensor's settings; give --yes to agree", o.port));
+                ErrorCode::Usage, "writing overwrites the sensor's settings; give --yes to agree",
+                o.port));
             s.result.outcome = "usage";
             return kExitUsage;
         }
@@ -231,8 +232,14 @@ int runTransferCommand(Session& s) {
         outcome =
             verifySensor(request, files, {}, link, s.line, s.messages, env.errIsTerminal, report);
     } else {
-        ConsoleView console(s.line, s.messages, env.errIsTerminal, plannedWireBytes(request));
-        EventView view(console, s.messages, s.events, plannedWireBytes(request));
+        // write --verify is one run for the operator: one bar, one estimate over the write and
+        // the read-back of everything chosen.
+        TransferRequest readBack = request;
+        readBack.operation = Operation::Read;
+        const std::int64_t planned =
+            plannedWireBytes(request) + (o.verify ? plannedWireBytes(readBack) : 0);
+        ConsoleView console(s.line, s.messages, env.errIsTerminal, planned);
+        EventView view(console, s.messages, s.events, planned);
         s.console.cancelThrough(&view);
         // Every read leaves its manifest beside the files; a resumed one completes the one
         // it started from.
@@ -250,7 +257,6 @@ int runTransferCommand(Session& s) {
                               manifestView ? static_cast<TransferView&>(*manifestView)
                                            : static_cast<TransferView&>(view),
                               link);
-        s.console.cancelThrough(nullptr);
         // Ctrl-C at a question stops the transfer as CANCEL does, whatever the question was.
         if (outcome == TransferOutcome::Declined && s.console.interruptedAtQuestion()) {
             outcome = TransferOutcome::Cancelled;
@@ -259,21 +265,13 @@ int runTransferCommand(Session& s) {
         std::string manifestProblem;
         if (recorder && !recorder->finish(outcome, manifestView->failure(), manifestProblem))
             manifestProblem = std::string(kManifestNotWritten) + "\n" + manifestProblem;
-        console.finish();
-        view.finish();
-        s.result.files = view.files();
-        s.result.skipped = view.skipped();
-        if (outcome != TransferOutcome::Failed && outcome != TransferOutcome::Declined) {
+        const bool readsBack = o.verify && outcome == TransferOutcome::Completed;
+        // What the sensor acknowledged is read back and compared before it runs again; the
+        // write's outcome comes first, and the bar goes on below it.
+        if (readsBack) {
+            s.line.breakLine();
             s.human << console.statusText() << "\n";
             s.human.flush();
-        }
-        printSkipped(s, view.skipped());
-        // Told after the outcome: the data files are as the outcome says.
-        if (!manifestProblem.empty())
-            s.messages.notice(manifestProblem);
-
-        // What the sensor acknowledged is read back and compared before it runs again.
-        if (o.verify && outcome == TransferOutcome::Completed) {
             std::set<std::pair<ItemKind, int>> sent;
             for (const auto& chosen : chosenItems(request))
                 if (std::none_of(view.skipped().begin(), view.skipped().end(),
@@ -283,9 +281,23 @@ int runTransferCommand(Session& s) {
                     sent.insert(chosen);
             files = loadBackup(o.base, request);
             outcome = verifySensor(request, files, sent, link, s.line, s.messages,
-                                   env.errIsTerminal, report);
+                                   env.errIsTerminal, report, &view);
             verify = true;
         }
+        s.console.cancelThrough(nullptr);
+        console.finish();
+        view.finish();
+        s.result.files = view.files();
+        s.result.skipped = view.skipped();
+        if (!readsBack && outcome != TransferOutcome::Failed &&
+            outcome != TransferOutcome::Declined) {
+            s.human << console.statusText() << "\n";
+            s.human.flush();
+        }
+        printSkipped(s, view.skipped());
+        // Told after the outcome: the data files are as the outcome says.
+        if (!manifestProblem.empty())
+            s.messages.notice(manifestProblem);
     }
     int status = exitStatusFor(outcome);
     s.result.outcome = outcomeName(outcome);
@@ -417,7 +429,7 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
         ConsoleLine line(env.err, env.errColumns);
         line.setProgressMode(o.progress);
         ConsoleMessages console(line, env.in, env.inIsTerminal, o.overwrite, o.abortOnMissing);
-        EventMessages messages(console, events, o.port, port->device);
+        EventMessages messages(console, events, link, o.port, port->device);
         Session session{o, link, *port, env, line, console, messages, events, human, result};
         switch (o.command) {
         case CtlCommand::Connect:

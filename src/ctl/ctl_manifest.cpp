@@ -68,7 +68,7 @@ int runCheck(const CtlOptions& o, Report& report, CommandResult& result) {
                                          : "The backup's manifest cannot be read.") +
                                     std::string("\n") + check.reason;
         report.human << "Error: " << message << "\n";
-        report.events.emit(errorEvent(message, ""));
+        report.events.emit(errorEvent(ErrorCode::File, message, ""));
         result.outcome = "failed";
         return kExitFailed;
     }

@@ -583,7 +583,7 @@ std::string jsonContractText() {
            "maskOnly, box\n"
            "  result      command, outcome, status, files, skipped, differences, banks, "
            "common, summary, manifest, items, ports, map\n"
-           "  error       text, file, port, reason\n"
+           "  error       code, text, file, port, reason\n"
            "kind is \"parameters\" or \"pattern\"; bank is null for the common parameters. "
            "start has\n"
            "port with a port, base and base2 with backups. A difference is \"missing\" (file), "
@@ -613,8 +613,10 @@ std::string jsonContractText() {
            "\"unreadable\", reason) are the backup's. A warning that names items of a backup "
            "not as read\n"
            "(before write and verify, or what read --resume replaces) lists them the same way.\n"
-           "error: file names the file, port the port in use; reason is the system's, or "
-           "null.\n";
+           "error: file names the file, port the port in use; reason is the system's, or what "
+           "to\ncheck when the sensor did not answer or answered garbled, or null.\n"
+           "code is one of: usage, file, port-open, port-setting, no-response, bad-reply,\n"
+           "checksum, nak, mode-not-secured, mode-refused, wrong-model, aborted, failed.\n";
 }
 
 } // namespace zar4::ctl

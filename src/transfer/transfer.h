@@ -34,6 +34,10 @@ struct TransferRequest {
 
 enum class StopRequest { None, Cancelled, Declined };
 
+// What an "Error" box of a transfer tells: a failure of the line (the link keeps its kind), of
+// a data file, the sensor's model, the operator's choice to abort, a base name too long.
+enum class TransferFailure { None, Line, File, Model, Aborted, BaseName };
+
 class TransferView {
 public:
     virtual ~TransferView() = default;
@@ -73,6 +77,9 @@ public:
     virtual void itemSkipped(ItemKind kind, int item, const std::string& reason) {
         (void)kind, (void)item, (void)reason;
     }
+    // Told just before an "Error" box of the transfer: what kind of failure it tells, for a
+    // view that reports failures by kind (the command line's JSON codes).
+    virtual void failing(TransferFailure why) { (void)why; }
 
 private:
     StopRequest stopRequest_ = StopRequest::None;
