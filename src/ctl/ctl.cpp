@@ -5,18 +5,21 @@
 #include "ctl/console.h"
 #include "ctl/ctl_events.h"
 #include "ctl/ctl_inspect.h"
+#include "ctl/ctl_manifest.h"
 #include "ctl/ctl_options.h"
 #include "ctl/ctl_ports.h"
 #include "link/port_map.h"
 #include "link/protocol.h"
 #include "params/parameter_file.h"
 #include "transfer/link_advice.h"
+#include "transfer/manifest_recorder.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_texts.h"
 
 #include <algorithm>
 #include <cctype>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <set>
 
@@ -161,6 +164,54 @@ int runTransferCommand(Session& s) {
         s.result.outcome = "usage";
         return kExitUsage;
     }
+    // read --resume: what the manifest lacks, worked out before the port is opened.
+    ResumeStart resume;
+    if (o.resume) {
+        resume = startResume(o);
+        switch (resume.next) {
+        case ResumeStart::Next::Usage:
+            env.err << "zar4ctl: " << resume.why << "\nTry 'zar4ctl help read'.\n";
+            s.events.emit(errorEvent(ErrorCode::Usage, resume.why, ""));
+            s.result.outcome = "usage";
+            return kExitUsage;
+        case ResumeStart::Next::Refused:
+            env.err << "Error: " << resume.why << "\n";
+            s.events.emit(errorEvent(ErrorCode::File, resume.why, ""));
+            s.result.outcome = "failed";
+            return kExitFailed;
+        case ResumeStart::Next::NothingToRead:
+            s.human << "The backup is whole and every file is as read: nothing to read.\n";
+            s.result.outcome = "nothing";
+            return kExitCompleted;
+        case ResumeStart::Next::Read:
+            tellResume(resume, s.human, s.events);
+            break;
+        }
+    }
+
+    TransferRequest request;
+    request.operation = write ? Operation::Write : Operation::Read;
+    request.baseName = o.base;
+    request.includeParameters = o.parameters;
+    request.includePatterns = o.patterns;
+    request.firstBank = o.firstBank;
+    request.lastBank = o.lastBank;
+    if (o.resume)
+        request = resumeRequest(resume);
+    const int baudIndex = o.resume ? resume.baudIndex : o.baudIndex;
+
+    // A backup that its manifest says is not whole, or changed since it was read, is named
+    // before anything is sent; a write of it goes on only when --yes agreed beforehand.
+    if ((write || verify) && warnIfNotAsRead(o.base, request, s.line.stream(), s.events) && write &&
+        !o.yes) {
+        const std::string why = "the backup is not as it was read; give --yes to write it all "
+                                "the same";
+        env.err << "zar4ctl: " << why << "\n";
+        s.events.emit(errorEvent(ErrorCode::Usage, why, ""));
+        s.result.outcome = "usage";
+        return kExitUsage;
+    }
+
     if (write && !o.yes) {
         if (!env.inIsTerminal) {
             env.err << "zar4ctl: writing overwrites the sensor's settings; give --yes to agree "
@@ -193,14 +244,8 @@ int runTransferCommand(Session& s) {
         }
     }
 
-    TransferRequest request;
-    request.operation = write ? Operation::Write : Operation::Read;
-    request.baseName = o.base;
-    request.includeParameters = o.parameters;
-    request.includePatterns = o.patterns;
-    request.firstBank = o.firstBank;
-    request.lastBank = o.lastBank;
-    if (!write && !verify) {
+    // A resumed read names the files it replaces itself, and replaces only those.
+    if (!write && !verify && !o.resume) {
         if (int refused = askBeforeReplacing(s, request); refused >= 0)
             return refused;
     }
@@ -230,8 +275,8 @@ int runTransferCommand(Session& s) {
     }
 
     SerialLink& link = s.link;
-    bool open = o.noConnect ? openSensorPort(link, s.port, o.baudIndex, s.messages)
-                            : connectSensor(link, s.port, o.baudIndex, s.messages, false);
+    bool open = o.noConnect ? openSensorPort(link, s.port, baudIndex, s.messages)
+                            : connectSensor(link, s.port, baudIndex, s.messages, false);
     if (!open) {
         s.result.outcome = "failed";
         return linkFailureStatus(link.lastFailure());
@@ -251,13 +296,31 @@ int runTransferCommand(Session& s) {
         ConsoleView console(s.line, s.messages, env.errIsTerminal, planned);
         EventView view(console, s.messages, s.events, planned);
         s.console.cancelThrough(&view);
-        Backup sent; // what the write checked and sent
-        outcome = runTransfer(request, view, link, nullptr, &sent);
+        // Every read leaves its manifest beside the files; a resumed one completes the one
+        // it started from.
+        std::optional<ManifestRecorder> recorder;
+        if (!write && o.resume)
+            recorder.emplace(
+                request, readOrigin(link, "zar4ctl"), resume.plan.check.manifest,
+                [&](const ManifestItem& item) { return !resume.plan.reads(item.kind, item.item); });
+        else if (!write)
+            recorder.emplace(request, readOrigin(link, "zar4ctl"));
+        std::optional<ManifestView> manifestView;
+        if (recorder)
+            manifestView.emplace(view, *recorder);
+        Backup sent; // what a write checked and sent
+        outcome = runTransfer(request,
+                              manifestView ? static_cast<TransferView&>(*manifestView)
+                                           : static_cast<TransferView&>(view),
+                              link, nullptr, &sent);
         // Ctrl-C at a question stops the transfer as CANCEL does, whatever the question was.
         if (outcome == TransferOutcome::Declined && s.console.interruptedAtQuestion()) {
             outcome = TransferOutcome::Cancelled;
             console.setStatusText(texts::kAborted);
         }
+        std::string manifestProblem;
+        if (recorder && !recorder->finish(outcome, manifestView->failure(), manifestProblem))
+            manifestProblem = std::string(kManifestNotWritten) + "\n" + manifestProblem;
         const bool readsBack = o.verify && outcome == TransferOutcome::Completed;
         // What the sensor acknowledged is read back and compared, before it runs again, with
         // what was sent: the files may have changed or gone meanwhile. Only an item that was
@@ -288,6 +351,9 @@ int runTransferCommand(Session& s) {
             s.human.flush();
         }
         printSkipped(s, view.skipped());
+        // Told after the outcome: the data files are as the outcome says.
+        if (!manifestProblem.empty())
+            s.messages.notice(manifestProblem);
     }
     int status = exitStatusFor(outcome);
     s.result.outcome = outcomeName(outcome);
@@ -401,6 +467,8 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
         status = runDiff(o, report, result);
     } else if (o.command == CtlCommand::Show) {
         status = runShow(o, report, result);
+    } else if (o.command == CtlCommand::Check) {
+        status = runCheck(o, report, result);
     } else if (o.command == CtlCommand::Ports) {
         if (!loadMap())
             return kExitUsage;
@@ -467,6 +535,15 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
             end.addNull("common");
         else
             end.add("common", result.common);
+    }
+    if (o.command == CtlCommand::Show || result.hasCheck)
+        end.add("summary", result.summary);
+    if (result.hasCheck) {
+        if (result.manifest.text() == "{}")
+            end.addNull("manifest");
+        else
+            end.add("manifest", result.manifest);
+        end.add("items", result.checked);
     }
     events.emit(end);
     human.flush();

@@ -3,6 +3,7 @@
 #include "common/file_access.h"
 #include "common/safe_file.h"
 #include "ctl/console.h"
+#include "ctl/ctl_manifest.h"
 #include "ctl/png_writer.h"
 #include "params/parameter_fields.h"
 #include "params/parameter_file.h"
@@ -301,6 +302,9 @@ int runDiff(const CtlOptions& o, Report& report, CommandResult& result) {
 }
 
 int runShow(const CtlOptions& o, Report& report, CommandResult& result) {
+    // What the manifest says of the backup comes first: when and how it was read, and what
+    // changed since.
+    showManifestSummary(o.base, report, result);
     if (!baseNamesFit({&o.base}, report, result))
         return 2;
     TransferRequest choice = choiceOf(o);

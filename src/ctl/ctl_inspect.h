@@ -29,6 +29,10 @@ struct CommandResult {
     std::vector<JsonObject> ports; // ports: one object per device
     std::string map;               // ports --map: the port-map lines
     bool hasPorts = false;
+    std::vector<std::string> summary; // show, check: the manifest's summary lines
+    bool hasCheck = false;            // check
+    JsonObject manifest;              // check: what the manifest records
+    std::vector<JsonObject> checked;  // check: every item, as read or not
 };
 
 // Where a command's findings go: human lines (standard output, or standard error with --json)

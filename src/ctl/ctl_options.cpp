@@ -49,8 +49,12 @@ const CommandSpec kCommands[] = {
      true},
     {CtlCommand::Read, "read", "read parameters and patterns from the sensor into files", "BASE", 1,
      "Reads the sensor's data into the files BASE.pr0.zar4 ... BASE.prE.zar4, BASE.prM.zar4 "
-     "(the common parameters) and BASE.pt0.bmp ... BASE.ptE.bmp.",
+     "(the common parameters) and BASE.pt0.bmp ... BASE.ptE.bmp, and leaves BASE.manifest.json "
+     "beside them (also after a cancel or a failure): the program, the start and end time, the "
+     "port, device and rate, the banks and kinds asked for, the outcome, and each item's file "
+     "with its size and SHA-256 once read. --resume completes an interrupted backup.",
      "zar4ctl read --port COM3 line1\n"
+     "zar4ctl read --port COM3 --resume line1\n"
      "zar4ctl read --port COM3 --banks 3 --parameters --overwrite line1\n"
      "zar4ctl read --banks all --progress=plain line1 2>>read.log\n",
      true},
@@ -78,9 +82,12 @@ const CommandSpec kCommands[] = {
      "zar4ctl show --banks 0-2 --parameters line1\n",
      true},
     {CtlCommand::Check, "check", "check that a backup is whole and unchanged", "BASE", 1,
-     "Checks the files of BASE against the record that the read which made them left beside "
-     "them.",
-     "zar4ctl check line1\n", false},
+     "Checks the files of BASE against BASE.manifest.json, the record that the read which made "
+     "them left beside them, without the sensor: status 0 when every item the read asked for was "
+     "read and every file is as read (same size and SHA-256), 4 when an item was never read or a "
+     "file was edited or deleted since (each listed by bank and kind with its file), 1 without a "
+     "manifest or with one that cannot be read. Nothing is changed.",
+     "zar4ctl check line1\n", true},
     {CtlCommand::Ports, "ports", "list the serial devices, their stable names and COM names", "", 0,
      "Lists the serial devices of this machine: the device, its stable name under "
      "/dev/serial/by-id, USB vendor:product, manufacturer, product, serial number, driver, the "
@@ -201,9 +208,11 @@ const OptionSpec kOptions[] = {
      nullptr, false,
      [](CtlOptions& o, const std::string&, std::string&) { return o.verify = true; }},
     {"--resume", nullptr, bit(CtlCommand::Read),
-     "go on with a read that stopped before its end: read only what the backup lacks", nullptr,
-     false, [](CtlOptions& o, const std::string&, std::string&) { return o.resume = true; },
-     nullptr, false},
+     "complete a backup whose read stopped before its end, as BASE.manifest.json records it: "
+     "read only the items never read and those whose files are missing or changed (a changed "
+     "file is replaced without asking); the banks, kinds and rate are the manifest's",
+     nullptr, false,
+     [](CtlOptions& o, const std::string&, std::string&) { return o.resume = true; }},
     {"--no-connect", nullptr, kTransfer,
      "the sensor is already stopped: skip the connect exchanges", nullptr, false,
      [](CtlOptions& o, const std::string&, std::string&) { return o.noConnect = true; }},
@@ -362,7 +371,7 @@ const char* const kStatusText =
     "Exit status: 0 completed or equal (also when there was nothing to transfer),\n"
     "1 failed (the sensor, the port or a file), 2 usage or port-setting error,\n"
     "3 stopped by the operator (Ctrl-C acts as CANCEL), 4 verify, write --verify or\n"
-    "diff found a difference.\n";
+    "diff found a difference, or check found a backup not as read.\n";
 
 std::string commandHelp(const CommandSpec& command, const CtlDefaults& defaults) {
     std::string text = synopsis(command) + wrapped(command.description, 0, 0) + "\n";
@@ -486,6 +495,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const CtlDefa
                           (firstInTable ? option->excludes : option->name) + " exclude each other");
         }
         seen.insert(option);
+        o.given.push_back(option->name);
         std::string why;
         if (!option->apply(o, value, why))
             return refuse(why);
@@ -568,11 +578,11 @@ std::string jsonContractText() {
            "  start       program, version, command, port, base, base2\n"
            "  progress    bytes, planned, status, kind, bank, item\n"
            "  question    title, text, answer\n"
-           "  warning     text\n"
+           "  warning     text, items\n"
            "  difference  kind, bank, what, file, word, field, expected, actual, pixels, "
            "maskOnly, box\n"
            "  result      command, outcome, status, files, skipped, differences, banks, "
-           "common, ports, map\n"
+           "common, summary, manifest, items, ports, map\n"
            "  error       code, text, file, port, reason\n"
            "kind is \"parameters\" or \"pattern\"; bank is null for the common parameters. "
            "start has\n"
@@ -592,6 +602,17 @@ std::string jsonContractText() {
            "byId,\n"
            "bus, usb, manufacturer, product, serial, driver, com, access for each device)\n"
            "and map with ports --map. answer is \"yes\" or \"no\".\n"
+           "check: outcome is complete, incomplete, changed or failed; summary (also with show) "
+           "is the\n"
+           "manifest's summary lines; manifest is what it records (outcome, started, ended, "
+           "resumed,\n"
+           "program, version, port, device, rate, firstBank, lastBank, kinds, failure) or null; "
+           "items\n"
+           "(kind, bank, file, state: \"as read\", \"never read\", \"edited\", \"missing\" "
+           "or\n"
+           "\"unreadable\", reason) are the backup's. A warning that names items of a backup "
+           "not as read\n"
+           "(before write and verify, or what read --resume replaces) lists them the same way.\n"
            "error: file names the file, port the port in use; reason is the system's, or what "
            "to\ncheck when the sensor did not answer or answered garbled, or null.\n"
            "code is one of: usage, file, port-open, port-setting, no-response, bad-reply,\n"

@@ -38,6 +38,7 @@ struct CtlOptions {
     bool keepStopped = false;
     ProgressMode progress = ProgressMode::Auto;
     bool resume = false; // read: go on with a backup that an earlier read left unfinished
+    std::vector<std::string> given; // the options typed, by name ("--banks")
     std::string base;
     std::string base2;      // diff: the second backup
     bool allPorts = false;  // ports --all: pseudo-terminals too

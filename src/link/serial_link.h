@@ -69,6 +69,8 @@ public:
     SerialPort& port() { return port_; }
     const std::string& currentPort() const { return address_.name; }
     const std::string& device() const { return address_.device; }
+    // The line's rate in bits per second, as last set (0 before any was).
+    std::uint32_t baudRate() const { return baudRate_; }
 
     const LinkFailure& lastFailure() const { return failure_; }
     const std::string& lastErrorText() const { return failure_.text; }

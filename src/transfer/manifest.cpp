@@ -5,10 +5,11 @@
 #include "common/safe_file.h"
 #include "params/parameter_file.h"
 #include "patterns/pattern_file.h"
+#include "transfer/backup.h"
 
 #include <chrono>
-#include <climits>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <set>
 
@@ -27,11 +28,6 @@ const char* kindName(ItemKind kind) {
 std::int64_t largestFile(ItemKind kind) {
     return kind == ItemKind::Parameters ? static_cast<std::int64_t>(kSmallFileLimit)
                                         : static_cast<std::int64_t>(kPatternFileSize);
-}
-
-std::string dataFileName(const std::string& baseName, ItemKind kind, int item) {
-    return kind == ItemKind::Parameters ? parameterFileName(baseName, item)
-                                        : patternFileName(baseName, item);
 }
 
 // Days since 1970-01-01 of a date of the Gregorian calendar, and back.
@@ -232,23 +228,13 @@ TransferRequest Manifest::request(const std::string& baseName) const {
 
 std::vector<ManifestItem> manifestItemsFor(const TransferRequest& request) {
     std::vector<ManifestItem> items;
-    auto add = [&](ItemKind kind, int item) {
+    for (auto [kind, item] : chosenItems(request)) {
         ManifestItem m;
         m.kind = kind;
         m.item = item;
         m.file = fileNameOf(dataFileName(request.baseName, kind, item));
         items.push_back(m);
-    };
-    if (request.includeParameters) {
-        for (int bank = 0; bank < kBankCount; ++bank)
-            if (bankIsChosen(request, bank))
-                add(ItemKind::Parameters, bank);
-        add(ItemKind::Parameters, kCommonItem);
     }
-    if (request.includePatterns)
-        for (int bank = 0; bank < kBankCount; ++bank)
-            if (bankIsChosen(request, bank))
-                add(ItemKind::Pattern, bank);
     return items;
 }
 
@@ -320,7 +306,7 @@ bool parseManifest(const std::string& text, Manifest& m, std::string& why) {
         return false;
     if (format != kManifestFormatName)
         return f.refuse("is no backup manifest (\"format\" is \"" + format + "\")");
-    if (!f.number("version", 1, INT32_MAX, version))
+    if (!f.number("version", 1, std::numeric_limits<std::int32_t>::max(), version))
         return false;
     if (version > kManifestFormatVersion)
         return f.refuse("is of format " + std::to_string(version) +
@@ -356,7 +342,7 @@ bool parseManifest(const std::string& text, Manifest& m, std::string& why) {
     Fields q(*port, "\"port\"", why);
     std::int64_t rate = 0;
     if (!q.text("name", m.portName) || !q.text("device", m.device, true) ||
-        !q.number("rate", 0, INT32_MAX, rate) || !q.noOthers())
+        !q.number("rate", 0, std::numeric_limits<std::int32_t>::max(), rate) || !q.noOthers())
         return false;
     if (indexForLineRate(static_cast<int>(rate)) < 0)
         return q.refuse("has the rate " + std::to_string(rate) +

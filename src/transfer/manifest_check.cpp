@@ -4,6 +4,7 @@
 #include "common/sha256.h"
 #include "params/parameter_file.h"
 #include "patterns/pattern_file.h"
+#include "transfer/backup.h"
 
 namespace zar4 {
 
@@ -39,6 +40,13 @@ ItemCheck checkItem(const ManifestItem& item, const std::string& folderPrefix) {
     const bool same = static_cast<std::int64_t>(file.bytes.size()) == item.size &&
                       sha256Hex(file.bytes) == item.sha256;
     check.state = same ? ItemCheck::State::AsRead : ItemCheck::State::Edited;
+    if (!same) {
+        // An edit may also have left a file that a write would refuse: say so, in the words
+        // every command uses for it.
+        const CheckedFile judged = checkDataFile(check.path, item.kind, item.item);
+        if (judged.state == CheckedFile::State::Invalid)
+            check.reason = judged.problem.substr(judged.problem.find('\n') + 1);
+    }
     return check;
 }
 
@@ -138,7 +146,8 @@ std::string itemCheckText(const ItemCheck& check) {
     case ItemCheck::State::NeverRead:
         return text + "never read";
     case ItemCheck::State::Edited:
-        return text + "edited since it was read";
+        return text + "edited since it was read" +
+               (check.reason.empty() ? "" : "; a write would refuse it: " + check.reason);
     case ItemCheck::State::Missing:
         return text + "missing: " + check.path + " is not there";
     case ItemCheck::State::Unreadable:
@@ -224,7 +233,8 @@ bool ResumePlan::reads(ItemKind kind, int number) const {
 std::vector<ItemCheck> ResumePlan::replaced() const {
     std::vector<ItemCheck> found;
     for (const auto& item : toRead)
-        if (item.state == ItemCheck::State::Edited || item.state == ItemCheck::State::Unreadable)
+        if (item.state == ItemCheck::State::Edited || item.state == ItemCheck::State::Unreadable ||
+            (item.state == ItemCheck::State::NeverRead && pathExists(item.path)))
             found.push_back(item);
     return found;
 }

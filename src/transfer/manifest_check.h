@@ -14,8 +14,9 @@ struct ItemCheck {
     enum class State { AsRead, NeverRead, Edited, Missing, Unreadable };
     ManifestItem item;
     State state = State::NeverRead;
-    std::string path;   // the file, as the manifest's path names its folder
-    std::string reason; // Unreadable: "<path>: <why>"
+    std::string path; // the file, as the manifest's path names its folder
+    // Unreadable: "<path>: <why>"; Edited: why a write would refuse the file now, if it would.
+    std::string reason;
 };
 
 struct BackupCheck {
@@ -57,7 +58,7 @@ struct ResumePlan {
     std::vector<ItemCheck> toRead; // in the order of the read
 
     bool reads(ItemKind kind, int item) const;
-    // A changed file that the resumed read replaces (its file is there).
+    // The files there that the resumed read replaces: changed since, or never recorded.
     std::vector<ItemCheck> replaced() const;
 };
 ResumePlan planResume(const std::string& baseName);

@@ -43,6 +43,10 @@ ManifestOutcome manifestOutcome(TransferOutcome outcome) {
 
 } // namespace
 
+ReadOrigin readOrigin(const SerialLink& link, const std::string& programName) {
+    return {programName, link.currentPort(), link.device(), static_cast<int>(link.baudRate())};
+}
+
 ManifestRecorder::ManifestRecorder(const TransferRequest& request, const ReadOrigin& origin,
                                    Clock clock)
     : manifest_(startManifest(request, origin, clock())), path_(manifestFileName(request.baseName)),
@@ -116,7 +120,7 @@ bool ManifestRecorder::finish(TransferOutcome outcome, const std::string& failur
         keptExisting_ = true;
         return true;
     }
-    return writeManifest(path_, manifest_, reason);
+    return writeManifest(path_, manifest_, reason) || !anyFile_;
 }
 
 ManifestView::ManifestView(TransferView& inner, ManifestRecorder& recorder)

@@ -22,6 +22,9 @@ struct ReadOrigin {
     int rate = 0;            // bit/s
 };
 
+// The origin of a read on `link` (connected) by `programName`.
+ReadOrigin readOrigin(const SerialLink& link, const std::string& programName);
+
 class ManifestRecorder {
 public:
     using Clock = std::function<std::int64_t()>; // seconds since 1970, UTC
@@ -43,7 +46,8 @@ public:
     // The end of the read: the outcome (and for a failure its words) goes into the manifest,
     // which is written. A read that wrote no file leaves a manifest already there as it is:
     // the files it speaks of are unchanged. False when the manifest could not be written,
-    // with "<path>: <why>" in `reason`.
+    // with "<path>: <why>" in `reason`; a read that wrote no file has nothing to lose by
+    // that (its own failure, if any, has been told) and is not told of it.
     bool finish(TransferOutcome outcome, const std::string& failure, std::string& reason);
 
     const Manifest& manifest() const { return manifest_; }
@@ -72,6 +76,7 @@ public:
     void setItemText(const std::string& text) override { inner_.setItemText(text); }
     void setProgress(int position) override { inner_.setProgress(position); }
     void pump() override { inner_.pump(); }
+    StopRequest& stopRequest() override { return inner_.stopRequest(); }
     MessageService& messages() override { return messages_; }
     int awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) override {
         return inner_.awaitSlowReply(timeoutMs, replyArriving);
@@ -104,7 +109,6 @@ private:
 };
 
 // The first words of the notice or warning about a manifest that could not be written.
-constexpr const char* kManifestNotWritten =
-    "The files were read, but the backup's manifest could not be written.";
+constexpr const char* kManifestNotWritten = "The backup's manifest could not be written.";
 
 } // namespace zar4

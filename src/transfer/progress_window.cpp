@@ -1,5 +1,6 @@
 #include "transfer/progress_window.h"
 
+#include "transfer/manifest_recorder.h"
 #include "transfer/transfer_texts.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
@@ -94,7 +95,19 @@ void CComuDlg::onTimer1() {
     running_ = true;
     progressBar_->setRange(0, kProgressMaximum);
     progressBar_->setValue(0);
-    TransferOutcome outcome = runTransfer(request_, *this, link_);
+    TransferOutcome outcome;
+    if (request_.operation == Operation::Read) {
+        // Every read leaves its manifest beside the files, whatever its outcome; one that
+        // cannot be written is told after the outcome and changes nothing of it.
+        ManifestRecorder recorder(request_, readOrigin(link_, "zar4loader"));
+        ManifestView view(*this, recorder);
+        outcome = runTransfer(request_, view, link_);
+        std::string reason;
+        if (!recorder.finish(outcome, view.failure(), reason))
+            messages_.notice(std::string(kManifestNotWritten) + "\n" + reason);
+    } else {
+        outcome = runTransfer(request_, *this, link_);
+    }
     running_ = false;
     endTransfer(outcome);
 }

@@ -90,6 +90,11 @@ private:
         failed_ = true;
     }
 
+    // A chosen item is read unless the sink or the request's own filter leaves it out.
+    bool wanted(ItemKind kind, int item) const {
+        return (!sink_ || sink_->wants(kind, item)) &&
+               (!request_.only || request_.only(kind, item));
+    }
     bool exchangeWithProgress(Command code, int progressBetween);
     bool queryParameterBlock(int item);
     bool mayCreate(const std::string& name);
@@ -254,7 +259,7 @@ void Transfer::readItem(int item) {
     bool common = item == kCommonItem;
     if (!request_.includeParameters || (!common && !chosen(item)))
         return;
-    if (sink_ && !sink_->wants(ItemKind::Parameters, item))
+    if (!wanted(ItemKind::Parameters, item))
         return;
     view_.setStatusText(common ? texts::kReadingCommonParameters : texts::kReadingBankParameters);
     view_.itemStarted(ItemKind::Parameters, item);
@@ -319,7 +324,7 @@ bool Transfer::receivePattern(int bank, const std::function<bool(int count)>& ta
 }
 
 void Transfer::readPattern(int bank) {
-    if (sink_ && !sink_->wants(ItemKind::Pattern, bank))
+    if (!wanted(ItemKind::Pattern, bank))
         return;
     view_.itemStarted(ItemKind::Pattern, bank);
     if (!queryParameterBlock(bank))
@@ -559,7 +564,8 @@ std::int64_t plannedItemBytes(const TransferRequest& request, ItemKind kind, int
 std::int64_t plannedWireBytes(const TransferRequest& request) {
     std::int64_t total = 0;
     for (auto [kind, item] : chosenItems(request))
-        total += plannedItemBytes(request, kind, item);
+        if (!request.only || request.only(kind, item))
+            total += plannedItemBytes(request, kind, item);
     // A write asks the sensor for every item's block, chosen or not, before its patterns.
     if (request.operation == Operation::Write && request.includePatterns)
         total += (kCommonItem + 1) * frameBytes(Command::GetParameterBlock, true);

@@ -14,6 +14,10 @@ namespace zar4 {
 
 enum class Operation { Read, Write };
 
+// The two kinds of item a transfer works through: the parameters of a bank (or, as item 15,
+// the common parameters) and the pattern of a bank.
+enum class ItemKind { Parameters, Pattern };
+
 struct TransferRequest {
     Operation operation = Operation::Read;
     std::string baseName;
@@ -21,16 +25,15 @@ struct TransferRequest {
     bool includePatterns = true;
     int firstBank = 0; // a bank b is chosen when firstBank <= b <= lastBank
     int lastBank = 14;
+    // A read that completes an interrupted backup: when set, only the chosen items it accepts
+    // are asked of the sensor; the files of the others stay as they are.
+    std::function<bool(ItemKind kind, int item)> only;
     // A read: the operator already agreed to replace the data files that are there (asked once
     // for the whole set before the transfer), so no file is asked about again.
     bool overwriteAgreed = false;
 };
 
 enum class StopRequest { None, Cancelled, Declined };
-
-// The two kinds of item a transfer works through: the parameters of a bank (or, as item 15,
-// the common parameters) and the pattern of a bank.
-enum class ItemKind { Parameters, Pattern };
 
 // What an "Error" box of a transfer tells: a failure of the line (the link keeps its kind), of
 // a data file, the sensor's model, the operator's choice to abort, a base name too long.

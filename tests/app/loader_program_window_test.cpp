@@ -94,11 +94,14 @@ TEST(LoaderProgramTest, TermOrHangUpDuringAReadStopsItAndClosesTheProgram) {
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
         auto log = sensor.receivedBytes();
         EXPECT_LT(std::count(log.begin(), log.end(), std::uint8_t{0x83}), 100);
-        // No pattern file and no temporary one; the settings are not saved, as at the close box.
+        // No pattern file and no temporary one, only the read's manifest; the settings are not
+        // saved, as at the close box.
         std::set<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder))
             names.insert(entry.path().filename().string());
-        EXPECT_EQ(names, (std::set<std::string>{"zar4loader.ini", "zar4loader.ports"}));
+        EXPECT_EQ(names, (std::set<std::string>{"line1.manifest.json", "zar4loader.ini",
+                                                "zar4loader.ports"}));
+        fs::remove(folder / "line1.manifest.json");
         EXPECT_EQ(readAll(program + ".ini"), settings);
 
         sensor.stop();

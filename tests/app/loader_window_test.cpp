@@ -3,6 +3,8 @@
 // the key rule, and the two ways out.
 
 #include "app/loader_window.h"
+#include "common/sha256.h"
+#include "common/version.h"
 #include "link/port_access.h"
 #include "link/port_map.h"
 #include "link/protocol.h"
@@ -11,6 +13,8 @@
 #include "sim/sim_server.h"
 #include "support/scripted_messages.h"
 #include "support/temp_folder.h"
+#include "transfer/manifest_check.h"
+#include "transfer/manifest_recorder.h"
 #include "transfer/progress_window.h"
 #include "ui/dialog_units.h"
 
@@ -769,6 +773,48 @@ TEST_F(LoaderLinkTest, CancelDuringAPatternEndsTheReadWithAborted) {
     EXPECT_GT(positionAtCancel, 0);
     // The pattern that was cut short is not left behind as a file.
     EXPECT_FALSE(fs::exists(base() + ".pt2.bmp"));
+    expectLinkState(true);
+}
+
+// READ leaves the same manifest as zar4ctl, naming this program and its port; one that cannot
+// be written is a "Warning" notice after the outcome, which stays a completed read.
+TEST_F(LoaderLinkTest, ReadLeavesItsManifestAndTellsWhenItCannot) {
+    startSensor();
+    writeAll(settingsFile(), "0\n4\n3\n3\n1\n1\n1\n" + base());
+    open();
+    connectYes();
+    QString status;
+    readNow(&status);
+    EXPECT_EQ(status, QStringLiteral("Reading from ZAR4 is completed."));
+    const ManifestRead read = readManifest(manifestFileName(base()));
+    ASSERT_EQ(read.status, ManifestRead::Status::Ok) << read.reason;
+    const Manifest& m = read.manifest;
+    EXPECT_EQ(m.programName, "zar4loader");
+    EXPECT_EQ(m.programVersion, kProjectVersion);
+    EXPECT_EQ(m.portName, "COM1");
+    EXPECT_EQ(m.device, sensor->devicePath());
+    EXPECT_EQ(m.rate, 57600);
+    EXPECT_EQ(std::make_pair(m.firstBank, m.lastBank), std::make_pair(3, 3));
+    EXPECT_TRUE(m.parameters && m.patterns);
+    EXPECT_EQ(m.outcome, ManifestOutcome::Complete);
+    std::vector<std::string> files;
+    for (const auto& item : m.items) {
+        const std::string bytes = readAll((folder / item.file).string());
+        files.push_back(item.file);
+        EXPECT_EQ(item.size, static_cast<std::int64_t>(bytes.size()));
+        EXPECT_EQ(item.sha256, sha256Hex(bytes)) << item.file;
+    }
+    EXPECT_EQ(files,
+              (std::vector<std::string>{"line1.pr3.zar4", "line1.prM.zar4", "line1.pt3.bmp"}));
+    EXPECT_EQ(checkBackup(base()).status, BackupCheck::Status::AsRead);
+
+    fs::remove(manifestFileName(base()));
+    fs::create_directory(manifestFileName(base()));
+    messages.expectQuestion("Found same filename. Do you overwrite?", true);
+    messages.expectNotice(std::string(kManifestNotWritten) + "\n" + manifestFileName(base()) +
+                          ": is a folder");
+    readNow(&status);
+    EXPECT_EQ(status, QStringLiteral("Reading from ZAR4 is completed."));
     expectLinkState(true);
 }
 

@@ -4,6 +4,7 @@
 #include "ctl/json_reader.h"
 #include "ctl/png_writer.h"
 #include "params/parameter_set.h"
+#include "transfer/manifest.h"
 #include "transfer/transfer_fixture.h"
 
 #include <sys/stat.h>
@@ -200,25 +201,28 @@ TEST_F(CtlBackup, ShowPrintsTheEditorsNamesCaptionsAndAuto) {
 
     auto r = ctl({"show", base("s")});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "bank 4\n"
-                     "  ZOOM      (Zoom)                      19\n"
-                     "  COLORFIL  (Edge color filter)         1\n"
-                     "  SHUTTER   (Shutter time)              AUTO\n"
-                     "  THRESHLD  (Edge threshold value)      AUTO\n"
-                     "  SEARCH    (Position search range)     5\n"
-                     "  SEARCHMD  (Position search mode)      0\n"
-                     "  BKGDLVL   (Bkgd Edge-pix threshold)   AUTO 15\n"
-                     "  JUDGLVL   (Missing-pix threshold)     120\n"
-                     "  LIGHT     (Light ON/OFF)              1\n"
-                     "  pattern: 3 masked pixels\n"
-                     "common\n"
-                     "  BANK      (Bank-selection)            BKIN\n"
-                     "  COMMUNIC  (Communication-set)         0\n"
-                     "  OFFDELAY  (OFF Delay Time\xEF\xBC\x89            0\n"
-                     "  ONDELAY   (ON Delay Time)             0\n"
-                     "  ONESHOT   (One shot/Out hold)         0\n"
-                     "  SYNCHRO   (Synchronization)           4\n"
-                     "  LCD VIEW  (LCD reverse)               0\n");
+    EXPECT_EQ(r.out, "no manifest: " + manifestFileName(base("s")) +
+                         " is not there, so nothing tells when these files were read or whether "
+                         "they are whole\n"
+                         "bank 4\n"
+                         "  ZOOM      (Zoom)                      19\n"
+                         "  COLORFIL  (Edge color filter)         1\n"
+                         "  SHUTTER   (Shutter time)              AUTO\n"
+                         "  THRESHLD  (Edge threshold value)      AUTO\n"
+                         "  SEARCH    (Position search range)     5\n"
+                         "  SEARCHMD  (Position search mode)      0\n"
+                         "  BKGDLVL   (Bkgd Edge-pix threshold)   AUTO 15\n"
+                         "  JUDGLVL   (Missing-pix threshold)     120\n"
+                         "  LIGHT     (Light ON/OFF)              1\n"
+                         "  pattern: 3 masked pixels\n"
+                         "common\n"
+                         "  BANK      (Bank-selection)            BKIN\n"
+                         "  COMMUNIC  (Communication-set)         0\n"
+                         "  OFFDELAY  (OFF Delay Time\xEF\xBC\x89            0\n"
+                         "  ONDELAY   (ON Delay Time)             0\n"
+                         "  ONESHOT   (One shot/Out hold)         0\n"
+                         "  SYNCHRO   (Synchronization)           4\n"
+                         "  LCD VIEW  (LCD reverse)               0\n");
 
     r = ctl({"show", "--json", "--banks", "4", base("s")});
     auto results = ofType(jsonLines(r.out), "result");

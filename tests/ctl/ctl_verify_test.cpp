@@ -350,6 +350,7 @@ TEST_F(CtlVerify, EveryDocumentedJsonFieldAppearsAndStandardOutputIsOnlyJson) {
          changeWord}, // skips all, warns of the common file
         {{"verify", "--port", device(), "--banks", "5-6", base()}, {}},
         {{"show", base()}, {}},
+        {{"check", base()}, {}},
         {{"diff", "--png", dir.path() + "/pictures", base(), other}, {}},
         {{"read", "--port", dir.path() + "/no-such-port", base()}, {}},
         {{"read", "--port", device(), "--banks", "99", base()}, {}},

@@ -167,7 +167,9 @@ TEST_F(ManifestTest, CheckFindsEditedMissingAndNeverReadFilesAndSummarises) {
     EXPECT_EQ(check.status, BackupCheck::Status::NotAsRead);
     ASSERT_EQ(check.items.size(), 2u);
     EXPECT_EQ(itemCheckText(check.items[0]),
-              "bank 3 parameters (line1.pr3.zar4): edited since it was read");
+              "bank 3 parameters (line1.pr3.zar4): edited since it was read; a write would refuse "
+              "it: " +
+                  parameterFileName(base, 3) + ": line 3 is missing");
     EXPECT_EQ(itemCheckText(check.items[1]), "common parameters (line1.prM.zar4): missing: " +
                                                  parameterFileName(base, 15) + " is not there");
     auto summary = backupSummary(check);
