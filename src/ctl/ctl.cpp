@@ -111,6 +111,14 @@ int runTransferCommand(Session& s) {
         s.result.outcome = "usage";
         return kExitUsage;
     }
+    // A name that leaves its files no name of their own ("b4/", blanks) would write hidden
+    // files such as "b4/.pr0.zar4": refused before the sensor is touched, as the desktop does.
+    if (const std::string problem = baseNameProblem(o.base); !problem.empty()) {
+        env.err << "Error: " << texts::kFailedToCreateFile << "\n" << problem << "\n";
+        s.events.emit(errorEvent(std::string(texts::kFailedToCreateFile) + "\n" + problem, ""));
+        s.result.outcome = "usage";
+        return kExitUsage;
+    }
     if (write && !o.yes) {
         if (!env.inIsTerminal) {
             env.err << "zar4ctl: writing overwrites the sensor's settings; give --yes to agree "

@@ -181,7 +181,9 @@ bool Transfer::mayCreate(const std::string& name) {
         overwriteAgreed_ = true;
         return true;
     }
-    view_.requestStop(StopRequest::Declined);
+    // A CANCEL that came while the question was open stays a CANCEL.
+    if (!stopped())
+        view_.requestStop(StopRequest::Declined);
     return false;
 }
 
@@ -190,6 +192,12 @@ TransferOutcome Transfer::run() {
     // Every data file name must fit the program's name buffer: refuse before any exchange.
     if (!baseNameFits(request_.baseName)) {
         fail(texts::kBaseNameTooLong);
+        return finish();
+    }
+    // Nor may a name leave its files without a name of their own (".pr0.zar4").
+    const std::string problem = baseNameProblem(request_.baseName);
+    if (!problem.empty()) {
+        fail(withReason(texts::kFailedToCreateFile, problem));
         return finish();
     }
     if (request_.operation == Operation::Read) {
@@ -437,16 +445,14 @@ bool Transfer::checkPatternFile(int bank) {
     if (file.status == FileRead::Status::Missing)
         return true;
     if (file.status == FileRead::Status::TooLarge) {
-        reason = fileReason(name, "holds more than the 147318 bytes of a pattern file");
+        reason = fileReason(name, patternFileDamage(file.bytes, true));
     } else if (file.status == FileRead::Status::Ok) {
         // Only a whole pattern file with the header of a 24-bit pattern is sent: anything
-        // else would put undefined pixels into the sensor's flash memory.
-        if (file.bytes.size() != static_cast<std::size_t>(kPatternFileSize)) {
-            reason = fileReason(name, "holds " + std::to_string(file.bytes.size()) +
-                                          " bytes, not the 147318 of a pattern file");
-        } else if (!headerAcceptedForSending(
-                       reinterpret_cast<const std::uint8_t*>(file.bytes.data()))) {
-            reason = fileReason(name, "has no header of a 24-bit pattern file");
+        // else would put undefined pixels into the sensor's flash memory. The pattern editor
+        // warns of such a file by the same rule.
+        const std::string damage = patternFileDamage(file.bytes, false);
+        if (!damage.empty()) {
+            reason = fileReason(name, damage);
         } else {
             CheckedFile& checked = patternFiles_[static_cast<std::size_t>(bank)];
             checked.bytes = std::move(file.bytes);
@@ -470,8 +476,8 @@ void Transfer::writeParameters() {
 
 // The common file holds the sensor's common block, of which the operator's file keeps the
 // first five words: before sending, the file's five words are merged into the block the
-// sensor holds now (into `block`) and the file is rewritten with all 32. False when the item
-// is to be skipped (the operator was told).
+// sensor holds now (into `block`) and the file is rewritten with all 32 where it can be. False
+// when the item is to be skipped (the operator was told).
 bool Transfer::completeCommonFile(const std::string& name, std::uint8_t* block) {
     const CheckedFile& checked = parameterFiles_[kCommonItem];
     if (!checked.present) {
@@ -482,12 +488,12 @@ bool Transfer::completeCommonFile(const std::string& name, std::uint8_t* block) 
     std::copy(buffer_, buffer_ + kBankWords * 2, block);
     for (int i = 0; i < kCommonWords; ++i)
         putBlockWord(block, i, checked.words[static_cast<std::size_t>(i)]);
+    // The rewrite only keeps the file in step with the sensor: a backup that may be read but
+    // not written (an archive, a read-only share) still restores its common parameters, from
+    // memory, and its file stays as it was.
     std::string reason;
-    if (!writeFileSafely(name, wordLines(block, kBankWords), &reason)) {
-        view_.messages().notice(withReason(texts::kCommonFileNotice, reason));
-        view_.itemSkipped(ItemKind::Parameters, kCommonItem, "cannot be rewritten");
-        return false;
-    }
+    if (!writeFileSafely(name, wordLines(block, kBankWords), &reason))
+        view_.messages().notice(withReason(texts::kCommonFileNotRewritten, reason));
     return true;
 }
 
@@ -519,7 +525,8 @@ void Transfer::writeItem(int item) {
         for (int i = 0; i < kBankWords; ++i)
             putBlockWord(payload + 1, i, checked.words[static_cast<std::size_t>(i)]);
     }
-    if (!queryParameterBlock(item))
+    // A stop that came while a notice was open ends the item before its next exchange.
+    if (stopped() || !queryParameterBlock(item))
         return;
     if (stopped())
         return;
