@@ -122,10 +122,7 @@ public:
         EXPECT_TRUE(sensor.start());
         std::ofstream(program() + ".ports") << "COM1=" << sensor.devicePath() << "\n";
     }
-    ~StoppedProgram() {
-        clearPortMap();
-        sensor.stop();
-    }
+    ~StoppedProgram() { sensor.stop(); }
     std::string program() const { return folder / "zar4loader"; }
     std::string base() const { return folder / "line1"; }
 
