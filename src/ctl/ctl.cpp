@@ -116,7 +116,8 @@ int runTransferCommand(Session& s) {
     // files such as "b4/.pr0.zar4": refused before the sensor is touched, as the desktop does.
     if (const std::string problem = baseNameProblem(o.base); !problem.empty()) {
         env.err << "Error: " << texts::kFailedToCreateFile << "\n" << problem << "\n";
-        s.events.emit(errorEvent(std::string(texts::kFailedToCreateFile) + "\n" + problem, ""));
+        s.events.emit(errorEvent(ErrorCode::Usage,
+                                 std::string(texts::kFailedToCreateFile) + "\n" + problem, ""));
         s.result.outcome = "usage";
         return kExitUsage;
     }

@@ -200,7 +200,7 @@ TransferOutcome Transfer::run() {
     // Nor may a name leave its files without a name of their own (".pr0.zar4").
     const std::string problem = baseNameProblem(request_.baseName);
     if (!problem.empty()) {
-        fail(withReason(texts::kFailedToCreateFile, problem));
+        fail(TransferFailure::BaseName, withReason(texts::kFailedToCreateFile, problem));
         return finish();
     }
     if (request_.operation == Operation::Read) {
