@@ -4,6 +4,7 @@
 #include "link/port_map.h"
 #include "link/protocol.h"
 #include "params/parameter_editor_window.h"
+#include "params/parameter_file.h"
 #include "patterns/pattern_editor_window.h"
 #include "transfer/progress_window.h"
 #include "transfer/transfer.h"
@@ -24,6 +25,8 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QPushButton>
+
+#include <ostream>
 
 namespace zar4 {
 
@@ -255,6 +258,35 @@ void CLoaderDlg::runCommand() {
     connectButton_->setFocus();
 }
 
+void CLoaderDlg::returnToRunBeforeStopping(std::ostream& errors) {
+    if (state_ != LinkState::Connected)
+        return;
+    // Writes each would-be box to the stream: "zar4loader: <text>".
+    class StreamMessages : public MessageService {
+    public:
+        explicit StreamMessages(std::ostream& out) : out_(out) {}
+        BoxAnswer show(const std::string&, const std::string& text, BoxIcon,
+                       BoxButtons buttons) override {
+            out_ << "zar4loader: " << text << std::endl;
+            return buttons == BoxButtons::YesNo ? BoxAnswer::No : BoxAnswer::Ok;
+        }
+
+    private:
+        std::ostream& out_;
+    } messages(errors);
+    returnToRun(link_, messages);
+    setLinkState(LinkState::NotConnected);
+}
+
+// A name without a file name of its own is refused before anything is asked or sent.
+bool CLoaderDlg::baseNameRefused(const std::string& base) {
+    const std::string problem = baseNameProblem(base);
+    if (problem.empty())
+        return false;
+    messages_.error(std::string(texts::kFailedToCreateFile) + "\n" + problem);
+    return true;
+}
+
 void CLoaderDlg::startTransfer(bool write) {
     TransferRequest request;
     request.operation = write ? Operation::Write : Operation::Read;
@@ -269,10 +301,14 @@ void CLoaderDlg::startTransfer(bool write) {
 }
 
 void CLoaderDlg::readCommand() {
+    if (baseNameRefused(fileNameField_->text().toStdString()))
+        return;
     startTransfer(false);
 }
 
 void CLoaderDlg::writeCommand() {
+    if (baseNameRefused(fileNameField_->text().toStdString()))
+        return;
     if (messages_.show(texts::kAgreeToOverwriteSensorTitle, texts::kAgreeToOverwriteSensor,
                        BoxIcon::Exclamation, BoxButtons::YesNo) != BoxAnswer::Yes)
         return;

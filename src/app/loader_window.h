@@ -9,6 +9,7 @@
 #include "ui/key_rule_dialog.h"
 
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
 
@@ -52,6 +53,9 @@ public:
     int& penSize() { return penSize_; }
     // What EXIT would save at this moment.
     LoaderSettings currentSettings() const;
+    // The program is being stopped from outside: while connected, Run is sent as "ZAR4 to RUN"
+    // sends it and the port closed; a failure is written to `errors`, as no box may wait.
+    void returnToRunBeforeStopping(std::ostream& errors);
 
     // "Edit Parameters" and "Edit Patterns" open the editors; a test may stand in for them.
     void setEditParametersHook(EditParametersHook hook) { editParametersHook_ = std::move(hook); }
@@ -84,6 +88,7 @@ private:
     void showPortDevice();
     void applySettings(const LoaderSettings& settings);
     void setLinkState(LinkState state);
+    bool baseNameRefused(const std::string& base);
     void startTransfer(bool write);
     void setBaseNameField(const QString& text);
 

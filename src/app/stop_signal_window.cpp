@@ -1,5 +1,6 @@
 #include "app/stop_signal_window.h"
 
+#include "app/loader_window.h"
 #include "common/stop_signals.h"
 #include "transfer/progress_window.h"
 #include "transfer/transfer.h"
@@ -8,6 +9,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+
+#include <iostream>
 
 namespace zar4 {
 
@@ -52,11 +55,19 @@ void StopSignalCloser::poll() {
         return;
     }
     if (auto* progress = qobject_cast<CComuDlg*>(top)) {
-        // As CANCEL, then as its close box: a running transfer stops at its next stop point
-        // and the window closes once it has ended.
+        // As CANCEL (the transfer sees the stop itself at its next stop point); once it has
+        // ended, a later tick closes the window. Before timer 1 nothing was transferred.
         if (progress->transferRunning())
             progress->requestStop(StopRequest::Cancelled);
-        progress->reject();
+        else
+            progress->done(QDialog::Rejected);
+        return;
+    }
+    if (auto* loader = qobject_cast<CLoaderDlg*>(top)) {
+        // The sensor must not stay stopped because the program was: it goes back to run as
+        // "ZAR4 to RUN" sends it, with no box (nobody may be there to answer one).
+        loader->returnToRunBeforeStopping(std::cerr);
+        loader->done(QDialog::Rejected);
         return;
     }
     if (auto* dialog = qobject_cast<QDialog*>(top)) {

@@ -1,9 +1,10 @@
 #pragma once
 // The desktop program's answer to a request from outside to stop (SIGTERM at a shutdown,
 // SIGHUP, Ctrl-C at the terminal it was started from; on Windows the closing of its console):
-// a running transfer stops as CANCEL stops it, so no temporary file is left, then every window
-// closes as its close box closes it, the main window last, and the program ends without
-// saving its settings.
+// a running transfer stops as CANCEL stops it, at once, also at a question or notice, so nothing
+// more is sent and no temporary file is left; then every window closes as its close box closes
+// it, the main window last, after sending the sensor back to run when it is connected, and
+// the program ends without saving its settings.
 
 #include <QObject>
 #include <QTimer>

@@ -164,6 +164,15 @@ int runTransferCommand(Session& s) {
         s.result.outcome = "usage";
         return kExitUsage;
     }
+    // A name that leaves its files no name of their own ("b4/", blanks) would write hidden
+    // files such as "b4/.pr0.zar4": refused before the sensor is touched, as the desktop does.
+    if (const std::string problem = baseNameProblem(o.base); !problem.empty()) {
+        env.err << "Error: " << texts::kFailedToCreateFile << "\n" << problem << "\n";
+        s.events.emit(errorEvent(ErrorCode::Usage,
+                                 std::string(texts::kFailedToCreateFile) + "\n" + problem, ""));
+        s.result.outcome = "usage";
+        return kExitUsage;
+    }
     // read --resume: what the manifest lacks, worked out before the port is opened.
     ResumeStart resume;
     if (o.resume) {

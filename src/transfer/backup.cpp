@@ -58,17 +58,15 @@ void checkPattern(CheckedFile& file) {
     case FileRead::Status::Missing:
         return;
     case FileRead::Status::TooLarge:
-        reason = fileReason(file.path, "holds more than the 147318 bytes of a pattern file");
+        reason = fileReason(file.path, patternFileDamage(read.bytes, true));
         break;
     case FileRead::Status::Ok: {
         // Only a whole pattern file with the header of a 24-bit pattern is sent: anything
-        // else would put undefined pixels into the sensor's flash memory.
+        // else would put undefined pixels into the sensor's flash memory. The pattern editor
+        // warns of such a file by the same rule.
         const auto* data = reinterpret_cast<const std::uint8_t*>(read.bytes.data());
-        if (read.bytes.size() != static_cast<std::size_t>(kPatternFileSize)) {
-            reason = fileReason(file.path, "holds " + std::to_string(read.bytes.size()) +
-                                               " bytes, not the 147318 of a pattern file");
-        } else if (!headerAcceptedForSending(data)) {
-            reason = fileReason(file.path, "has no header of a 24-bit pattern file");
+        if (const std::string damage = patternFileDamage(read.bytes, false); !damage.empty()) {
+            reason = fileReason(file.path, damage);
         } else {
             file.state = CheckedFile::State::Present;
             file.raster.assign(data + kPatternHeaderSize, data + kPatternFileSize);

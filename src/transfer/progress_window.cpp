@@ -1,5 +1,6 @@
 #include "transfer/progress_window.h"
 
+#include "common/stop_signals.h"
 #include "transfer/manifest_recorder.h"
 #include "transfer/transfer_texts.h"
 #include "ui/dialog_controls.h"
@@ -123,12 +124,15 @@ void CComuDlg::endTransfer(TransferOutcome outcome) {
     cancelButton_->setEnabled(false);
     okButton_->setDefault(true);
     okButton_->setFocus();
-    if (outcome == TransferOutcome::Declined) {
+    if (outcome == TransferOutcome::Declined)
         done(QDialog::Accepted); // as if OK were pressed
-        return;
-    }
-    if (closeAfterEnd_)
-        done(QDialog::Rejected); // the close box was used while the transfer ran
+}
+
+StopRequest& CComuDlg::stopRequest() {
+    StopRequest& request = TransferView::stopRequest();
+    if (running_ && request == StopRequest::None && stopSignalled.load())
+        request = StopRequest::Cancelled;
+    return request;
 }
 
 void CComuDlg::onCancel() {
@@ -139,11 +143,11 @@ void CComuDlg::onCancel() {
 }
 
 void CComuDlg::reject() {
-    // The close box and Escape.
+    // The close box, Alt+F4 and Escape. While the transfer runs they are its CANCEL: it stops
+    // at its next stop point, and the window then shows how it ended and waits for OK, so an
+    // outcome is never closed away unseen.
     if (running_) {
-        // Seen while a pattern block lets events through: the transfer is not stopped, the
-        // window closes once it has ended.
-        closeAfterEnd_ = true;
+        requestStop(StopRequest::Cancelled);
         return;
     }
     // Before timer 1 has fired the window closes at once and nothing is transferred; after

@@ -35,6 +35,10 @@ public:
     void pump() override;
     int awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) override;
     MessageService& messages() override { return messages_; }
+    // A stop request from outside the program (SIGTERM, SIGHUP, Ctrl-C) is a CANCEL of the
+    // running transfer, seen at its very next stop point, also right after a question or
+    // notice, so nothing more goes to the sensor.
+    StopRequest& stopRequest() override;
 
     bool transferRunning() const { return running_; }
     bool transferEnded() const { return outcome_.has_value(); }
@@ -59,7 +63,6 @@ private:
     QTimer timer1_;
     bool timerStarted_ = false;
     bool running_ = false;
-    bool closeAfterEnd_ = false; // the close box was used before the end
     std::optional<TransferOutcome> outcome_;
 
     QLabel* statusText_ = nullptr;

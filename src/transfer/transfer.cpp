@@ -183,7 +183,9 @@ bool Transfer::mayCreate(const std::string& name) {
         overwriteAgreed_ = true;
         return true;
     }
-    view_.requestStop(StopRequest::Declined);
+    // A CANCEL that came while the question was open stays a CANCEL.
+    if (!stopped())
+        view_.requestStop(StopRequest::Declined);
     return false;
 }
 
@@ -192,6 +194,12 @@ TransferOutcome Transfer::run() {
     // Every data file name must fit the program's name buffer: refuse before any exchange.
     if (!baseNameFits(request_.baseName)) {
         fail(TransferFailure::BaseName, texts::kBaseNameTooLong);
+        return finish();
+    }
+    // Nor may a name leave its files without a name of their own (".pr0.zar4").
+    const std::string problem = baseNameProblem(request_.baseName);
+    if (!problem.empty()) {
+        fail(TransferFailure::BaseName, withReason(texts::kFailedToCreateFile, problem));
         return finish();
     }
     if (request_.operation == Operation::Read) {
@@ -423,8 +431,8 @@ void Transfer::writeParameters() {
 
 // The common file holds the sensor's common block, of which the operator's file keeps the
 // first five words: before sending, the file's five words are merged into the block the
-// sensor holds now (into `block`) and the file is rewritten with all 32. False when the item
-// is to be skipped (the operator was told).
+// sensor holds now (into `block`) and the file is rewritten with all 32 where it can be. False
+// when the item is to be skipped (the operator was told).
 bool Transfer::completeCommonFile(const std::string& name, std::uint8_t* block) {
     const CheckedFile& checked = checked_.parameters[kCommonItem];
     const int queried = frameBytes(Command::GetParameterBlock, true);
@@ -436,12 +444,12 @@ bool Transfer::completeCommonFile(const std::string& name, std::uint8_t* block) 
     std::copy(buffer_, buffer_ + kBankWords * 2, block);
     for (int i = 0; i < kCommonWords; ++i)
         putBlockWord(block, i, checked.words[static_cast<std::size_t>(i)]);
+    // The rewrite only keeps the file in step with the sensor: a backup that may be read but
+    // not written (an archive, a read-only share) still restores its common parameters, from
+    // memory, and its file stays as it was.
     std::string reason;
-    if (!writeFileSafely(name, wordLines(block, kBankWords), &reason)) {
-        view_.messages().notice(withReason(texts::kCommonFileNotice, reason));
-        skip(ItemKind::Parameters, kCommonItem, "cannot be rewritten", queried);
-        return false;
-    }
+    if (!writeFileSafely(name, wordLines(block, kBankWords), &reason))
+        view_.messages().notice(withReason(texts::kCommonFileNotRewritten, reason));
     return true;
 }
 
@@ -474,7 +482,8 @@ void Transfer::writeItem(int item) {
         for (int i = 0; i < kBankWords; ++i)
             putBlockWord(payload + 1, i, checked.words[static_cast<std::size_t>(i)]);
     }
-    if (!queryParameterBlock(item))
+    // A stop that came while a notice was open ends the item before its next exchange.
+    if (stopped() || !queryParameterBlock(item))
         return;
     if (stopped())
         return;

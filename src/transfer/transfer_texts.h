@@ -44,6 +44,11 @@ inline constexpr const char* kCommonFileMissing =
 inline constexpr const char* kAbortQuestionEnd = "Do you abort remaining file(s)?";
 inline constexpr const char* kCommonFileNotice =
     "Common parameters file is not found. Forwarding is discontinued. ";
+// The common file could be read but not rewritten with the sensor's other words: what is sent
+// is the merged block from memory, followed by the file and the reason.
+inline constexpr const char* kCommonFileNotRewritten =
+    "Common parameters file cannot be rewritten. The parameters are sent, and the file is left "
+    "as it was.";
 
 // Failures (shown in the "Error" box from lastErrorText).
 inline constexpr const char* kModelNotZar4 = "The model is not ZAR4.";

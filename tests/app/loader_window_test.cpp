@@ -9,6 +9,7 @@
 #include "link/port_map.h"
 #include "link/protocol.h"
 #include "link/serial_port.h"
+#include "params/parameter_file.h"
 #include "patterns/pattern_file.h"
 #include "sim/sim_server.h"
 #include "support/scripted_messages.h"
@@ -16,6 +17,7 @@
 #include "transfer/manifest_check.h"
 #include "transfer/manifest_recorder.h"
 #include "transfer/progress_window.h"
+#include "transfer/transfer_texts.h"
 #include "ui/dialog_units.h"
 
 #include <QApplication>
@@ -34,9 +36,13 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace zar4::test {
 namespace {
@@ -860,6 +866,98 @@ TEST_F(LoaderLinkTest, WriteAsksFirstAndSendsTheFiles) {
     bool pcMode = false;
     sensor->withModel([&](sim::SensorModel& m) { pcMode = m.pcMode; });
     EXPECT_TRUE(pcMode);
+}
+
+// A base name that leaves the files no name of their own (hidden ".pr0.zar4" files) is
+// refused by READ and WRITE before anything is asked or sent.
+TEST_F(LoaderLinkTest, ANameWithoutAFileNameIsRefusedBeforeAnythingIsSent) {
+    startSensor();
+    open();
+    connectYes();
+    sensor->clearLog();
+    for (const std::string& name : {std::string(), std::string("   "), folder.string() + "/",
+                                    folder.string() + "\\", folder.string() + "/.."}) {
+        SCOPED_TRACE(name);
+        type(field(), QString::fromStdString(name));
+        for (QPushButton* command : {readButton(), writeButton()}) {
+            messages.expectError("Failed to create the file.\n" + baseNameProblem(name));
+            click(command);
+        }
+    }
+    EXPECT_EQ(messages.shown().back().text,
+              "Failed to create the file.\n" + folder.string() +
+                  "/..: the name is a folder; give a base name such as " + folder.string() +
+                  "/line1");
+    EXPECT_TRUE(sensor->receivedBytes().empty());
+    EXPECT_TRUE(fs::is_empty(folder));
+    expectLinkState(true);
+}
+
+// The common file is rewritten with the sensor's other words as a side effect only: from a
+// backup that can be read but not written the merged common block is still sent, the file
+// stays as it was, and a notice says why. Root writes into read-only files and folders, so a
+// file size limit makes the rewrite fail for anyone; as another user the modes do too.
+TEST_F(LoaderLinkTest, AReadOnlyBackupStillRestoresItsCommonParameters) {
+    startSensor();
+    writeAll(settingsFile(), "0\n4\n5\n5\n1\n0\n1\n" + base());
+    open();
+    connectYes();
+    QString status;
+    readNow(&status); // a backup of bank 5 and the common parameters
+    ASSERT_EQ(status, QStringLiteral("Reading from ZAR4 is completed."));
+    const std::string commonFile = base() + ".prM.zar4";
+    const std::string saved = readAll(commonFile);
+    std::uint16_t savedWord0 = 0;
+    sensor->withModel([&](sim::SensorModel& m) { savedWord0 = m.common[0]; });
+
+    struct Unwritable {
+        const char* what;
+        std::function<void()> apply, undo;
+        std::string reason;
+    };
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    std::vector<Unwritable> ways = {
+        {"file size limit",
+         [&] {
+             std::signal(SIGXFSZ, SIG_IGN);
+             rlimit small = old;
+             small.rlim_cur = saved.size(); // the five lines fit, the 32 of the rewrite not
+             ::setrlimit(RLIMIT_FSIZE, &small);
+         },
+         [&] {
+             ::setrlimit(RLIMIT_FSIZE, &old);
+             std::signal(SIGXFSZ, SIG_DFL);
+         },
+         "file too large"}};
+    if (::geteuid() != 0)
+        ways.push_back({"read-only backup",
+                        [&] {
+                            fs::permissions(commonFile, fs::perms::owner_read);
+                            fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+                        },
+                        [&] {
+                            fs::permissions(folder, fs::perms::owner_all);
+                            fs::permissions(commonFile,
+                                            fs::perms::owner_read | fs::perms::owner_write);
+                        },
+                        "permission denied"});
+    for (const Unwritable& way : ways) {
+        SCOPED_TRACE(way.what);
+        sensor->withModel([](sim::SensorModel& m) { m.common[0] = 4711; }); // changed since
+        messages.expect("Warning!", "Agree to overwrite ZAR4 settings?", BoxAnswer::Yes);
+        messages.expectNotice(std::string(texts::kCommonFileNotRewritten) + "\n" + commonFile +
+                              ": " + way.reason);
+        pressOkAtTheEnd(&status);
+        way.apply();
+        click(writeButton());
+        way.undo();
+        EXPECT_EQ(status, QStringLiteral("Writing to ZAR4 is completed."));
+        std::uint16_t word0 = 0;
+        sensor->withModel([&](sim::SensorModel& m) { word0 = m.common[0]; });
+        EXPECT_EQ(word0, savedWord0) << "the common block was sent";
+        EXPECT_EQ(readAll(commonFile), saved);
+    }
 }
 
 // Leaving while connected offers to send the sensor back to run, so that the line does not

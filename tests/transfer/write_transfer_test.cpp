@@ -183,13 +183,20 @@ TEST_F(WriteTransfer, AMissingCommonFileIsANoticeAndTheRestIsStillWritten) {
     EXPECT_FALSE(exists(paramFile(15)));
 }
 
-TEST_F(WriteTransfer, ACommonFileThatCannotBeRewrittenIsANoticeAndIsNotSent) {
+// The rewrite of the common file is a side effect: a backup that can be read but not written
+// still restores its common parameters, merged in memory, and the file stays as it was. (Root
+// writes into read-only files and folders; a file size limit fails the rewrite for anyone.)
+TEST_F(WriteTransfer, ACommonFileThatCannotBeRewrittenIsStillSentAndLeftAsItWas) {
     writeBankFile(3, bankWords(3));
-    writeFile(paramFile(15), "7\n0\n250\n40\n1064\n");
-    view.boxes.expectNotice(std::string(kCommonFileNotice) + "\n" + paramFile(15) +
+    const auto before = model().common;
+    std::vector<std::uint16_t> merged(before.begin(), before.end());
+    merged[0] = 7, merged[1] = 0, merged[2] = 250, merged[3] = 40; // word 4 keeps the line rate
+    const std::string file = wordLines(merged.data(), 5);
+    writeFile(paramFile(15), file);
+    view.boxes.expectNotice(std::string(kCommonFileNotRewritten) + "\n" + paramFile(15) +
                             ": file too large");
     {
-        FileSizeLimit full(32); // the five lines fit, the 32 of the rewrite do not
+        FileSizeLimit full(file.size() + 1); // the five lines fit, the 32 of the rewrite do not
         ASSERT_TRUE(full.applied());
         EXPECT_EQ(run(Operation::Write, 3, 3, true, false), TransferOutcome::Completed);
     }
@@ -197,8 +204,12 @@ TEST_F(WriteTransfer, ACommonFileThatCannotBeRewrittenIsANoticeAndIsNotSent) {
     append(expected, getParameterBlock(3));
     append(expected, putParameterBlock(3, bankWords(3)));
     append(expected, getParameterBlock(15));
+    append(expected, getParameterBlock(15));
+    append(expected, putParameterBlock(15, merged));
     EXPECT_EQ(wire(), expected);
-    EXPECT_EQ(readFile(paramFile(15)), "7\n0\n250\n40\n1064\n");
+    const auto after = model().common;
+    EXPECT_EQ(std::vector<std::uint16_t>(after.begin(), after.end()), merged);
+    EXPECT_EQ(readFile(paramFile(15)), file);
     EXPECT_EQ(dir.entries().size(), 2u); // nothing temporary left behind
 }
 
