@@ -1,5 +1,6 @@
 #include "ctl/backup_compare.h"
 
+#include "common/system_path.h"
 #include "ctl/ctl_events.h"
 #include "params/parameter_fields.h"
 #include "params/parameter_file.h"
@@ -34,7 +35,7 @@ bool readRegularFile(const std::string& path, std::size_t limit, std::string& by
                      std::string& reason) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::file_status st = fs::status(path, ec);
+    fs::file_status st = fs::status(systemPath(path), ec);
     missing = st.type() == fs::file_type::not_found;
     if (missing)
         return false;
@@ -46,7 +47,7 @@ bool readRegularFile(const std::string& path, std::size_t limit, std::string& by
         reason = "not a regular file";
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(systemPath(path), std::ios::binary);
     if (!in) {
         reason = std::strerror(errno);
         return false;

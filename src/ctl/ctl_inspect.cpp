@@ -1,6 +1,7 @@
 #include "ctl/ctl_inspect.h"
 
 #include "common/safe_file.h"
+#include "common/system_path.h"
 #include "ctl/console.h"
 #include "ctl/png_writer.h"
 #include "params/parameter_fields.h"
@@ -91,7 +92,7 @@ bool writePictures(const CtlOptions& o, const Backup& first, const Backup& secon
         std::string path = o.pngDir + "/bank" + std::to_string(bank) + ".png";
         std::error_code ec;
         if (!madeFolder)
-            std::filesystem::create_directories(o.pngDir, ec);
+            std::filesystem::create_directories(systemPath(o.pngDir), ec);
         madeFolder = true;
         std::string png =
             encodePng(kPictureWidth, kPictureHeight, differencePicture(b.raster, marks));
