@@ -104,8 +104,6 @@ set(CPACK_PACKAGE_INSTALL_DIRECTORY "${ZAR4_WINDOWS_NAME}")
 # features.
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "${ZAR4_WINDOWS_NAME}")
 set(CPACK_STRIP_FILES TRUE)
-set(CPACK_PACKAGE_CHECKSUM "")
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON) # the zip unpacks into a folder of its own
 # The setup program: the project's own template (packaging/windows/NSIS.template.in), 64-bit.
 set(CPACK_NSIS_PACKAGE_NAME "${ZAR4_WINDOWS_NAME}")
 set(CPACK_NSIS_DISPLAY_NAME "${ZAR4_WINDOWS_NAME}")
@@ -115,9 +113,13 @@ set(CPACK_NSIS_MUI_UNIICON "${ZAR4_WINDOWS_SOURCE}/zar4loader.ico")
 set(CPACK_NSIS_URL_INFO_ABOUT "https://c-seed-6f2dcbf7.example/zar4loader")
 set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_BINARY_DIR}/Zar4CPackOptions.cmake")
 file(WRITE "${CPACK_PROJECT_CONFIG_FILE}" "
-# Each package's own file name (read by cpack for each generator).
+# Each package's own file name (read by cpack for each generator), from the version cpack is
+# given (scripts/check-windows-package makes an earlier version's setup program to upgrade).
+set(CPACK_PACKAGE_FILE_NAME \"zar4loader-\${CPACK_PACKAGE_VERSION}-win64\")
 if(CPACK_GENERATOR STREQUAL \"NSIS\")
-    set(CPACK_PACKAGE_FILE_NAME \"zar4loader-${PROJECT_VERSION}-win64-setup\")
+    set(CPACK_PACKAGE_FILE_NAME \"zar4loader-\${CPACK_PACKAGE_VERSION}-win64-setup\")
+else()
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON) # the zip unpacks into a folder of its own
 endif()
 ")
 list(PREPEND CMAKE_MODULE_PATH "${ZAR4_WINDOWS_SOURCE}")
