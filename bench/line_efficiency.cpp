@@ -92,7 +92,7 @@ void lineEfficiency(benchmark::State& state, Run run) {
         long long wire = 0;
         if (run == Run::Verify) {
             // What zar4ctl verify does: the files into memory, the read compared against them.
-            ctl::Backup files = ctl::loadBackup(base, request);
+            Backup files = loadBackup(base, request);
             outcome = ctl::verifySensor(request, files, {}, kPort, line, boxes, false, report);
             wire = plannedWireBytes(request);
         } else {

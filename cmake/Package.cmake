@@ -80,6 +80,7 @@ if(TARGET zar4loader)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
 install(FILES ${ZAR4_PACKAGING_DIR}/udev/60-zar4loader.rules DESTINATION ${ZAR4_UDEV_RULES_DIR})
+install(FILES ${ZAR4_PACKAGING_DIR}/completion/zar4ctl DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${ZAR4_PACKAGING_DIR}/copyright ${ZAR4_PACKAGING_OUT}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zar4loader)
 

@@ -1,5 +1,6 @@
 #include "ctl/console.h"
 
+#include "ctl/ctl_events.h"
 #include "transfer/transfer_texts.h"
 
 #include <algorithm>
@@ -7,15 +8,28 @@
 #include <istream>
 #include <optional>
 #include <ostream>
+#include <tuple>
 
 namespace zar4::ctl {
 
 std::atomic<int>& interruptRequested = stopSignalled;
 
-void ConsoleLine::draw(const std::string& text) {
+std::size_t ConsoleLine::fitWidth() const {
+    const int columns = columns_ ? columns_() : 0;
+    return columns > 1 ? static_cast<std::size_t>(columns - 1) : 0;
+}
+
+void ConsoleLine::draw(const std::string& picture) {
+    // The terminal may have been made narrower since the last picture: a line that wraps
+    // would leave a copy of itself behind at every redraw.
+    const std::size_t limit = fitWidth();
+    const std::string text =
+        limit > 0 && picture.size() > limit ? picture.substr(0, limit) : picture;
     err_ << '\r' << text;
     // Blank out what a longer earlier line, or the terminal's echo of Ctrl-C, left behind.
-    const std::size_t covered = width_ + echo_;
+    std::size_t covered = width_ + echo_;
+    if (limit > 0)
+        covered = std::min(covered, limit);
     if (text.size() < covered)
         err_ << std::string(covered - text.size(), ' ');
     width_ = text.size();
@@ -65,6 +79,8 @@ bool ConsoleMessages::askOperator(const std::string& title, const std::string& t
         err << title << ": " << text << " " << (fallback ? "Yes" : "No")
             << " (no terminal to ask)\n";
         err.flush();
+        if (!fallback)
+            line_.noteSetback();
         return fallback;
     }
     // The capital letter shows what an empty answer chooses.
@@ -79,6 +95,7 @@ bool ConsoleMessages::askOperator(const std::string& title, const std::string& t
         err << "\n";
         err.flush();
         in_.clear();
+        line_.noteSetback();
         if (interruptRequested) {
             // Ctrl-C at the question is CANCEL, seen before the next item starts; nobody
             // agreed to anything.
@@ -90,14 +107,19 @@ bool ConsoleMessages::askOperator(const std::string& title, const std::string& t
         }
         return fallback; // end of input: nobody is there to answer
     }
-    return typedAnswer(answer).value_or(fallback);
+    const bool yes = typedAnswer(answer).value_or(fallback);
+    if (!yes)
+        line_.noteSetback();
+    return yes;
 }
 
 BoxAnswer ConsoleMessages::show(const std::string& title, const std::string& text, BoxIcon,
                                 BoxButtons buttons) {
     if (buttons == BoxButtons::Ok) {
-        if (title == "Error")
+        if (title == "Error") {
             lastError_ = text;
+            line_.noteSetback();
+        }
         line_.breakLine();
         line_.stream() << title << ": " << text << "\n";
         line_.stream().flush();
@@ -119,6 +141,8 @@ BoxAnswer ConsoleMessages::show(const std::string& title, const std::string& tex
         yes = askOperator(title, text, fallback);
     } else {
         yes = fixed == Answer::Yes;
+        if (!yes)
+            line_.noteSetback();
         line_.breakLine();
         line_.stream() << title << ": " << text << " " << (yes ? "Yes" : "No") << " (" << option
                        << ")\n";
@@ -137,6 +161,7 @@ void ConsoleView::pollInterrupt() {
         interruptRequested = 0;
         stopRequest = StopRequest::Cancelled;
         line_.noteInterruptEcho();
+        line_.noteSetback();
     }
 }
 
@@ -165,8 +190,15 @@ void ConsoleView::wireBytes(int bytes) {
     bytes_ += bytes;
 }
 
+double ConsoleView::seconds() const {
+    // The time questions waited for an answer is no time of the line's.
+    auto waited = line_.answerWait() - waitBefore_;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_ - waited)
+        .count();
+}
+
 void ConsoleView::draw(bool force) {
-    if (!showProgress_)
+    if (!showProgress_ || line_.progressMode() != ProgressMode::Auto)
         return;
     auto now = std::chrono::steady_clock::now();
     // A terminal needs no more than ten pictures a second.
@@ -174,13 +206,46 @@ void ConsoleView::draw(bool force) {
         return;
     lastDraw_ = now;
     drawn_ = true;
-    // The time questions waited for an answer is no time of the line's.
-    auto waited = line_.answerWait() - waitBefore_;
-    double seconds = std::chrono::duration<double>(now - start_ - waited).count();
-    line_.draw(progressLine(bytes_, planned_, seconds, status_, item_));
+    // The width is asked at every picture: the operator may have resized the window.
+    line_.draw(progressLine(bytes_, planned_, seconds(), status_, item_, line_.fitWidth()));
+}
+
+void ConsoleView::plainLine(ItemKind kind, int item, const std::string& how) {
+    if (line_.progressMode() != ProgressMode::Plain)
+        return;
+    const std::int64_t total = std::max<std::int64_t>(planned_, bytes_);
+    const auto percent = total > 0 ? static_cast<int>(bytes_ * 100 / total) : 100;
+    const auto elapsed = static_cast<long long>(seconds());
+    char head[32];
+    std::snprintf(head, sizeof head, "[%3d%% %lld:%02lld] ", percent, elapsed / 60, elapsed % 60);
+    line_.stream() << head << itemName(kind, item) << ": " << how << "\n";
+    line_.stream().flush();
+}
+
+void ConsoleView::itemStarted(ItemKind kind, int item) {
+    // The item before it went through without naming a file: it was read into memory.
+    if (pending_)
+        plainLine(pendingKind_, pendingItem_, "read");
+    pending_ = true;
+    pendingKind_ = kind;
+    pendingItem_ = item;
+    setbacksAtStart_ = line_.setbacks();
+}
+
+void ConsoleView::itemDone(ItemKind kind, int item, const std::string& file) {
+    pending_ = false;
+    plainLine(kind, item, file);
+}
+
+void ConsoleView::itemSkipped(ItemKind kind, int item, const std::string& reason) {
+    pending_ = false;
+    plainLine(kind, item, reason + ", skipped");
 }
 
 void ConsoleView::finish() {
+    if (pending_ && line_.setbacks() == setbacksAtStart_)
+        plainLine(pendingKind_, pendingItem_, "read");
+    pending_ = false;
     // The last picture carries the figures alone: the bank being worked on is history now,
     // and the outcome is printed once, by the command.
     const std::string status = status_;
@@ -192,36 +257,66 @@ void ConsoleView::finish() {
     line_.breakLine();
 }
 
-std::string progressLine(std::int64_t bytes, std::int64_t planned, double seconds,
-                         const std::string& status, const std::string& item) {
-    constexpr int kBarWidth = 20;
-    std::int64_t total = std::max<std::int64_t>(planned, bytes);
-    int filled = total > 0 ? static_cast<int>(bytes * kBarWidth / total) : 0;
-    std::string text = "[";
-    text.append(static_cast<std::size_t>(filled), '#');
-    text.append(static_cast<std::size_t>(kBarWidth - filled), ' ');
-    text += ']';
-    char figures[96];
-    double rate = seconds > 0.05 ? static_cast<double>(bytes) / seconds : 0.0;
-    if (rate > 0.0) {
-        auto left = static_cast<long long>(static_cast<double>(total - bytes) / rate + 0.5);
-        std::snprintf(figures, sizeof figures, " %6.1f/%.1f kB %5.1f kB/s %lld:%02lld left",
-                      static_cast<double>(bytes) / 1000.0, static_cast<double>(total) / 1000.0,
-                      rate / 1000.0, left / 60, left % 60);
-    } else {
-        std::snprintf(figures, sizeof figures, " %6.1f/%.1f kB",
-                      static_cast<double>(bytes) / 1000.0, static_cast<double>(total) / 1000.0);
-    }
-    text += figures;
-    if (!status.empty()) {
-        text += "  ";
-        text += status;
-    }
-    if (!item.empty()) {
-        text += ", ";
-        text += item;
-    }
+namespace {
+
+std::string figure(const char* format, double a, double b = 0.0) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, a, b);
     return text;
+}
+
+} // namespace
+
+std::string progressLine(std::int64_t bytes, std::int64_t planned, double seconds,
+                         const std::string& status, const std::string& item, std::size_t width) {
+    std::int64_t total = std::max<std::int64_t>(planned, bytes);
+    const std::string amount = figure(" %6.1f/%.1f kB", static_cast<double>(bytes) / 1000.0,
+                                      static_cast<double>(total) / 1000.0);
+    double rate = seconds > 0.05 ? static_cast<double>(bytes) / seconds : 0.0;
+    std::string speed, left;
+    if (rate > 0.0) {
+        auto secondsLeft = static_cast<long long>(static_cast<double>(total - bytes) / rate + 0.5);
+        speed = figure(" %5.1f kB/s", rate / 1000.0);
+        left = " " + std::to_string(secondsLeft / 60) + ":" + (secondsLeft % 60 < 10 ? "0" : "") +
+               std::to_string(secondsLeft % 60) + " left";
+    }
+    auto compose = [&](int barWidth, bool withSpeed, const std::string& statusText,
+                       const std::string& itemText) {
+        std::string text;
+        if (barWidth > 0) {
+            int filled = total > 0 ? static_cast<int>(bytes * barWidth / total) : 0;
+            text = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+                   std::string(static_cast<std::size_t>(barWidth - filled), ' ') + "]";
+        }
+        text += amount + (withSpeed ? speed : "") + left;
+        if (barWidth == 0)
+            text.erase(0, text.find_first_not_of(' '));
+        if (!statusText.empty())
+            text += "  " + statusText;
+        if (!itemText.empty())
+            text += (statusText.empty() ? "  " : ", ") + itemText;
+        return text;
+    };
+    std::string full = compose(20, true, status, item);
+    if (width == 0 || full.size() <= width)
+        return full;
+    // The status text gives way first, a word at a time, then the item...
+    for (std::string shorter = status; !shorter.empty();) {
+        auto space = shorter.find_last_of(' ');
+        shorter.erase(space == std::string::npos ? 0 : space);
+        std::string text = compose(20, true, shorter, item);
+        if (text.size() <= width)
+            return text;
+    }
+    // ...then the bar's length, the rate and the bar; the figures are cut last.
+    for (auto [bar, withSpeed, withItem] :
+         {std::tuple{20, true, true}, std::tuple{20, true, false}, std::tuple{10, true, false},
+          std::tuple{10, false, false}, std::tuple{0, false, false}}) {
+        std::string text = compose(bar, withSpeed, "", withItem ? item : "");
+        if (text.size() <= width || bar == 0)
+            return text.substr(0, width);
+    }
+    return full.substr(0, width);
 }
 
 } // namespace zar4::ctl

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -24,13 +25,23 @@ enum class ConsoleStream { In, Out, Err };
 // True when the stream is an operator's terminal (on Windows a console: the NUL device and
 // files are none).
 bool isTerminal(ConsoleStream stream);
+// The width in columns of the terminal (on Windows the console window) that the stream shows
+// on, as it is now; 0 when it is none.
+int terminalColumns(ConsoleStream stream);
 
 // Keeps track of a progress line that is on the terminal without its line end, so that any
 // other output starts on a line of its own.
 class ConsoleLine {
 public:
-    explicit ConsoleLine(std::ostream& err) : err_(err) {}
+    // `columns` tells the terminal's width at each redraw (0 or no function: unknown, and
+    // nothing is cut).
+    explicit ConsoleLine(std::ostream& err, std::function<int()> columns = {})
+        : err_(err), columns_(std::move(columns)) {}
     std::ostream& stream() { return err_; }
+    // The widest line that fits the terminal now without wrapping (0: no limit known). The
+    // last column is left free: some terminals wrap as soon as it is written.
+    std::size_t fitWidth() const;
+    // Draws `text` over the line drawn before, never wider than fitWidth().
     void draw(const std::string& text);
     // Ends a drawn progress line so that the next output starts on a new line.
     void breakLine();
@@ -41,8 +52,19 @@ public:
     void addAnswerWait(std::chrono::steady_clock::duration wait) { answerWait_ += wait; }
     std::chrono::steady_clock::duration answerWait() const { return answerWait_; }
 
+    void setProgressMode(ProgressMode mode) { mode_ = mode; }
+    ProgressMode progressMode() const { return mode_; }
+
+    // Counts what keeps an item from being done though no file told it: an error shown, a
+    // question answered No, CANCEL.
+    void noteSetback() { ++setbacks_; }
+    int setbacks() const { return setbacks_; }
+
 private:
     std::ostream& err_;
+    std::function<int()> columns_;
+    ProgressMode mode_ = ProgressMode::Auto;
+    int setbacks_ = 0;
     bool open_ = false;
     std::size_t width_ = 0;
     std::size_t echo_ = 0;
@@ -93,6 +115,9 @@ public:
     void pump() override;
     MessageService& messages() override { return messages_; }
     void wireBytes(int bytes) override;
+    void itemStarted(ItemKind kind, int item) override;
+    void itemDone(ItemKind kind, int item, const std::string& file) override;
+    void itemSkipped(ItemKind kind, int item, const std::string& reason) override;
 
     // Draws the last figures of the bar and ends its line; the outcome itself is left to the
     // command, which prints it once.
@@ -103,6 +128,9 @@ public:
 private:
     void pollInterrupt();
     void draw(bool force);
+    // --progress=plain: one line for an item that is over.
+    void plainLine(ItemKind kind, int item, const std::string& how);
+    double seconds() const;
 
     ConsoleLine& line_;
     MessageService& messages_;
@@ -116,10 +144,18 @@ private:
     std::chrono::steady_clock::time_point lastDraw_;
     std::chrono::steady_clock::duration waitBefore_; // answer waits before the transfer
     bool drawn_ = false;
+    // --progress=plain: the item begun and not yet told (a read into memory names no file;
+    // it is done when the next one begins, or at the end when nothing went wrong).
+    bool pending_ = false;
+    ItemKind pendingKind_ = ItemKind::Parameters;
+    int pendingItem_ = 0;
+    int setbacksAtStart_ = 0;
 };
 
-// The bar's text: "[####    ]  12.3/160.2 kB  5.7 kB/s  0:25 left  <status> <item>".
+// The bar's text: "[####    ]  12.3/160.2 kB  5.7 kB/s  0:25 left  <status>, <item>". With a
+// `width` (0: none), the line is made to fit it: the status text goes first (word by word),
+// then the item, half the bar, the rate and the rest of the bar.
 std::string progressLine(std::int64_t bytes, std::int64_t planned, double seconds,
-                         const std::string& status, const std::string& item);
+                         const std::string& status, const std::string& item, std::size_t width = 0);
 
 } // namespace zar4::ctl

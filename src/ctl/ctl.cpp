@@ -25,7 +25,12 @@ namespace {
 
 int usageError(CtlEnvironment& env, EventSink& events, const std::string& command,
                const std::string& why) {
-    env.err << "zar4ctl: " << why << "\nTry 'zar4ctl --help'.\n";
+    // The help of the command, when there is one to give.
+    CtlOptions named;
+    named.command = commandNamed(command);
+    const bool helpful = named.command != CtlCommand::None && notYetBuilt(named).empty();
+    env.err << "zar4ctl: " << why << "\nTry 'zar4ctl help" << (helpful ? " " + command : "")
+            << "'.\n";
     events.emit(errorEvent(why, ""));
     events.emit(resultEvent(command, "usage", kExitUsage)
                     .add("files", std::vector<std::string>{})
@@ -163,8 +168,8 @@ int runTransferCommand(Session& s, int port) {
             return kExitFailed;
         }
         for (auto [kind, item] : chosenItems(request)) {
-            const ItemFile& f = files.file(kind, item);
-            if (f.state != ItemFile::State::Missing)
+            const CheckedFile& f = files.file(kind, item);
+            if (f.state != CheckedFile::State::Missing)
                 continue;
             Difference d;
             d.what = Difference::What::Missing;
@@ -285,20 +290,22 @@ int resolvePort(const std::string& port, std::string& why) {
 }
 
 int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
-    ParseResult parsed = parseCommandLine(args);
+    const CtlDefaults defaults{env.portVariable, env.baudVariable};
+    ParseResult parsed = parseCommandLine(args, defaults);
+    if (parsed.ok && parsed.error.empty())
+        parsed.error = notYetBuilt(parsed.options);
+    parsed.ok = parsed.ok && parsed.error.empty();
     const CtlOptions& o = parsed.options;
     // A command line refused before --json was taken still answers a script in JSON.
     bool json = parsed.ok ? o.json : std::find(args.begin(), args.end(), "--json") != args.end();
     EventSink events(json ? &env.out : nullptr);
     std::string command = commandName(o.command);
-    for (CtlCommand c : {CtlCommand::Connect, CtlCommand::Run, CtlCommand::Read, CtlCommand::Write,
-                         CtlCommand::Verify, CtlCommand::Diff, CtlCommand::Show})
-        if (!parsed.ok && !args.empty() && args[0] == commandName(c))
-            command = args[0]; // the command whose options were refused
+    if (!parsed.ok && !args.empty() && commandNamed(args[0]) != CtlCommand::None)
+        command = args[0]; // the command whose options were refused
     if (!parsed.ok)
         return usageError(env, events, command, parsed.error);
     if (o.help) {
-        env.out << usageText(o.command);
+        env.out << (o.helpJson ? jsonContractText() : usageText(o.command, defaults));
         return kExitCompleted;
     }
     if (o.version) {
@@ -345,7 +352,8 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
         if (port < 0)
             return usageError(env, events, command, why);
 
-        ConsoleLine line(env.err);
+        ConsoleLine line(env.err, env.errColumns);
+        line.setProgressMode(o.progress);
         ConsoleMessages console(line, env.in, env.inIsTerminal, o.overwrite, o.abortOnMissing);
         EventMessages messages(console, events, o.port, devicePathForPort(port));
         Session session{o, env, line, console, messages, events, human, result};

@@ -2,6 +2,7 @@
 // zar4ctl as a function: the command line's whole behaviour over given streams, so that the
 // program's main() only gathers its surroundings and the tests can run it in-process too.
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -24,6 +25,11 @@ struct CtlEnvironment {
     bool errIsTerminal = false;
     // The folder of the running program: the port map zar4loader.ports there comes first.
     std::string programDir;
+    // ZAR4_PORT and ZAR4_BAUD ("" when unset): the port and rate when no option gives them.
+    std::string portVariable{};
+    std::string baudVariable{};
+    // The width of the terminal standard error shows on, asked at each redraw (none: unknown).
+    std::function<int()> errColumns{};
 };
 
 int runCtl(const std::vector<std::string>& args, CtlEnvironment& env);

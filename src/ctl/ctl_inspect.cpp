@@ -1,5 +1,6 @@
 #include "ctl/ctl_inspect.h"
 
+#include "common/file_access.h"
 #include "common/safe_file.h"
 #include "common/system_path.h"
 #include "ctl/console.h"
@@ -9,8 +10,8 @@
 #include "patterns/pattern_file.h"
 #include "transfer/transfer_texts.h"
 
-#include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <ostream>
 
 namespace zar4::ctl {
@@ -24,13 +25,13 @@ public:
         : files_(files), only_(only), report_(report) {}
 
     bool wants(ItemKind kind, int item) override {
-        return files_.file(kind, item).state == ItemFile::State::Present &&
+        return files_.file(kind, item).present() &&
                (only_.empty() || only_.count({kind, item}) > 0);
     }
     void parameterBlock(int item, const std::uint8_t* block) override {
-        std::uint32_t words[kBankWords];
+        std::uint16_t words[kBankWords];
         for (int i = 0; i < kBankWords; ++i)
-            words[i] = static_cast<std::uint32_t>(block[2 * i] | (block[2 * i + 1] << 8));
+            words[i] = static_cast<std::uint16_t>(block[2 * i] | (block[2 * i + 1] << 8));
         std::vector<Difference> found;
         compareParameters(item, files_.file(ItemKind::Parameters, item).words, words, found);
         for (const auto& d : found)
@@ -73,40 +74,85 @@ std::string plural(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// A message about a file that cannot be written, told as every failed write is.
+void cannotCreate(Report& report, const std::string& reason) {
+    std::string message = std::string(texts::kFailedToCreateFile) + "\n" + reason;
+    report.human << "Error: " << message << "\n";
+    report.events.emit(errorEvent(message, ""));
+}
+
+// The folder for the pictures: made when it is not there; anything else of that name (a FIFO,
+// a file) is refused with its reason. False after a refusal (reported).
+bool makePictureFolder(const std::string& folder, Report& report) {
+    const FileInfo info = fileInfo(folder);
+    if (info.kind == FileKind::Folder)
+        return true;
+    if (info.kind != FileKind::Missing) {
+        cannotCreate(report, fileReason(folder, kindReason(info)));
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(systemPath(folder), ec);
+    if (ec) {
+        cannotCreate(report, fileReason(folder, ec.message()));
+        return false;
+    }
+    return true;
+}
+
 // A picture of each differing pattern: the second backup's pattern as the editor shows it,
 // its differing pixels in red. False after a file could not be written (reported).
 bool writePictures(const CtlOptions& o, const Backup& first, const Backup& second,
                    const TransferRequest& choice, Report& report, CommandResult& result) {
     bool madeFolder = false;
     for (auto [kind, bank] : chosenItems(choice)) {
-        const ItemFile& a = first.file(kind, bank);
-        const ItemFile& b = second.file(kind, bank);
-        if (kind != ItemKind::Pattern || a.state != ItemFile::State::Present ||
-            b.state != ItemFile::State::Present)
+        const CheckedFile& a = first.file(kind, bank);
+        const CheckedFile& b = second.file(kind, bank);
+        if (kind != ItemKind::Pattern || !a.present() || !b.present())
             continue;
         std::vector<Difference> found;
         std::vector<bool> marks;
         comparePattern(bank, a.pixels, b.pixels, found, &marks);
         if (found.empty())
             continue;
-        std::string path = o.pngDir + "/bank" + std::to_string(bank) + ".png";
-        std::error_code ec;
-        if (!madeFolder)
-            std::filesystem::create_directories(systemPath(o.pngDir), ec);
+        if (!madeFolder && !makePictureFolder(o.pngDir, report))
+            return false;
         madeFolder = true;
-        std::string png =
+        const std::string path = o.pngDir + "/bank" + std::to_string(bank) + ".png";
+        const std::string png =
             encodePng(kPictureWidth, kPictureHeight, differencePicture(b.raster, marks));
-        if (ec || !writeFileSafely(path, png)) {
-            std::string reason = ec ? ec.message() : std::strerror(errno);
-            std::string message =
-                std::string(texts::kFailedToCreateFile) + "\n" + path + ": " + reason;
-            report.human << "Error: " << message << "\n";
-            report.events.emit(errorEvent(message, ""));
+        std::string reason;
+        if (!writeFileSafely(path, png, &reason)) {
+            cannotCreate(report, reason);
             return false;
         }
         result.files.push_back(path);
     }
     return true;
+}
+
+// The base names must fit the program's name buffer, as for every command: a usage error.
+bool baseNamesFit(std::initializer_list<const std::string*> bases, Report& report,
+                  CommandResult& result) {
+    for (const std::string* base : bases) {
+        if (baseNameFits(*base))
+            continue;
+        report.human << "Error: " << texts::kBaseNameTooLong << "\n";
+        report.events.emit(errorEvent(texts::kBaseNameTooLong, ""));
+        result.outcome = "usage";
+        return false;
+    }
+    return true;
+}
+
+// "No file of the backup was found." and the base name: most likely a mistyped name.
+int noFileFound(const std::string& message, const std::string& bases, Report& report,
+                CommandResult& result) {
+    const std::string text = message + "\n" + bases + ": no such files";
+    report.human << "Error: " << text << "\n";
+    report.events.emit(errorEvent(text, ""));
+    result.outcome = "failed";
+    return 1;
 }
 
 // The text the parameter editor shows for a field: a list's item, a number, or AUTO (with
@@ -175,8 +221,8 @@ void Report::difference(const Difference& d, const char* expectedLabel, const ch
 bool Report::invalidFiles(const Backup& backup, const TransferRequest& choice) {
     bool any = false;
     for (auto [kind, item] : chosenItems(choice)) {
-        const ItemFile& f = backup.file(kind, item);
-        if (f.state != ItemFile::State::Invalid)
+        const CheckedFile& f = backup.file(kind, item);
+        if (f.state != CheckedFile::State::Invalid)
             continue;
         any = true;
         human << "Error: " << f.problem << "\n";
@@ -207,6 +253,8 @@ std::string verifySummary(int differences) {
 }
 
 int runDiff(const CtlOptions& o, Report& report, CommandResult& result) {
+    if (!baseNamesFit({&o.base, &o.base2}, report, result))
+        return 2;
     TransferRequest choice = choiceOf(o);
     Backup first = loadBackup(o.base, choice);
     Backup second = loadBackup(o.base2, choice);
@@ -216,19 +264,15 @@ int runDiff(const CtlOptions& o, Report& report, CommandResult& result) {
         result.outcome = "failed";
         return 1;
     }
-    bool anyFile = false;
-    for (auto [kind, item] : chosenItems(choice))
-        anyFile = anyFile || first.file(kind, item).state == ItemFile::State::Present ||
-                  second.file(kind, item).state == ItemFile::State::Present;
-    if (!anyFile) {
-        // Most likely a mistyped name: two empty backups are no proof of anything.
-        std::string message =
-            "No file of either backup was found.\n" + o.base + ", " + o.base2 + ": no such files";
-        report.human << "Error: " << message << "\n";
-        report.events.emit(errorEvent(message, ""));
-        result.outcome = "failed";
-        return 1;
-    }
+    // An empty backup is no proof of anything, and a backup compared with nothing is no
+    // list of differences.
+    const bool haveFirst = first.holdsAny(choice), haveSecond = second.holdsAny(choice);
+    if (!haveFirst && !haveSecond)
+        return noFileFound("No file of either backup was found.", o.base + ", " + o.base2, report,
+                           result);
+    if (!haveFirst || !haveSecond)
+        return noFileFound("No file of the backup was found.", haveFirst ? o.base2 : o.base, report,
+                           result);
     for (const auto& d : compareBackups(first, second, choice))
         report.difference(d, "first", "second");
     result.differences = report.differences;
@@ -246,6 +290,8 @@ int runDiff(const CtlOptions& o, Report& report, CommandResult& result) {
 }
 
 int runShow(const CtlOptions& o, Report& report, CommandResult& result) {
+    if (!baseNamesFit({&o.base}, report, result))
+        return 2;
     TransferRequest choice = choiceOf(o);
     Backup backup = loadBackup(o.base, choice);
     bool invalid = report.invalidFiles(backup, choice);
@@ -254,10 +300,10 @@ int runShow(const CtlOptions& o, Report& report, CommandResult& result) {
     for (int bank = 0; bank < kBankCount; ++bank) {
         if (!bankIsChosen(choice, bank))
             continue;
-        const ItemFile& p = backup.parameters[static_cast<std::size_t>(bank)];
-        const ItemFile& pattern = backup.patterns[static_cast<std::size_t>(bank)];
-        bool haveParameters = p.state == ItemFile::State::Present;
-        bool havePattern = pattern.state == ItemFile::State::Present;
+        const CheckedFile& p = backup.parameters[static_cast<std::size_t>(bank)];
+        const CheckedFile& pattern = backup.patterns[static_cast<std::size_t>(bank)];
+        bool haveParameters = p.present();
+        bool havePattern = pattern.present();
         if (!haveParameters && !havePattern)
             continue;
         out << "bank " << bank << "\n";
@@ -291,8 +337,8 @@ int runShow(const CtlOptions& o, Report& report, CommandResult& result) {
         }
         result.banks.push_back(bankObject);
     }
-    const ItemFile& c = backup.parameters[kCommonItem];
-    if (c.state == ItemFile::State::Present) {
+    const CheckedFile& c = backup.parameters[kCommonItem];
+    if (c.present()) {
         out << "common\n";
         CommonRecord record;
         for (std::size_t i = 0; i < c.words.size(); ++i)
@@ -310,13 +356,8 @@ int runShow(const CtlOptions& o, Report& report, CommandResult& result) {
         result.outcome = "failed";
         return 1;
     }
-    if (result.banks.empty() && c.state != ItemFile::State::Present) {
-        std::string message = "No file of the backup was found.\n" + o.base + ": no such files";
-        out << "Error: " << message << "\n";
-        report.events.emit(errorEvent(message, ""));
-        result.outcome = "failed";
-        return 1;
-    }
+    if (result.banks.empty() && !c.present())
+        return noFileFound("No file of the backup was found.", o.base, report, result);
     result.outcome = "completed";
     return 0;
 }

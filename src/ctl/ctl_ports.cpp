@@ -104,7 +104,7 @@ std::string description(const SerialDevice& d) {
 
 } // namespace
 
-std::vector<ListedPort> listPorts(bool includePseudoTerminals) {
+std::vector<ListedPort> listPorts(bool includePseudoTerminals, bool probeAccess) {
     // Which COM numbers lead to each device: the map's entries and the defaults alike.
     std::map<std::string, std::vector<int>> numbersByDevice;
     for (int n = 1; n <= kPortCount; ++n) {
@@ -120,7 +120,9 @@ std::vector<ListedPort> listPorts(bool includePseudoTerminals) {
         if (it != numbersByDevice.end()) {
             port.comPorts = it->second;
         }
-        port.access = portAccessState(d.device);
+        if (probeAccess) {
+            port.access = portAccessState(d.device);
+        }
         port.device = std::move(d);
         ports.push_back(std::move(port));
     }
@@ -164,27 +166,34 @@ std::string portMapText(const std::vector<ListedPort>& ports,
     return text;
 }
 
-std::string portsUsage() {
-    return "Usage: zar4ctl ports [--all] [--map] [--json]\n"
-           "Lists the serial devices of this machine: the device, its stable name under\n"
-           "/dev/serial/by-id, USB vendor:product, manufacturer, product, serial number,\n"
-           "driver, the COM names the port maps give it, and whether you can open it now\n"
-           "(ok, permission denied (group dialout), in use by process N (name)).\n\n"
-           "  --all   also list pseudo-terminals (a simulated sensor is one)\n"
-           "  --map   print port-map lines (COMn=/dev/serial/by-id/...) ready to paste into\n"
-           "          zar4loader.ports: a device keeps its COM name, the others take free "
-           "ones\n"
-           "  --json  JSON Lines on standard output: a start object, then a result object\n"
-           "          whose \"ports\" field lists the devices\n";
-}
-
 int runPorts(const CtlOptions& options, std::ostream& human, std::ostream& err,
              CommandResult& result) {
-    const std::vector<ListedPort> ports = listPorts(options.allPorts);
+    // The names alone are asked for at every Tab of the shell completion: no device is
+    // opened for them.
+    const std::vector<ListedPort> ports = listPorts(options.allPorts, !options.portNames);
     result.hasPorts = true;
     result.outcome = "completed";
     for (const auto& port : ports) {
         result.ports.push_back(portObject(port));
+    }
+    if (options.portNames) {
+        std::set<int> numbers;
+        for (const auto& entry : portMapEntries()) {
+            numbers.insert(entry.first);
+        }
+        for (const auto& port : ports) {
+            numbers.insert(port.comPorts.begin(), port.comPorts.end());
+        }
+        for (int n : numbers) {
+            human << comName(n) << "\n";
+        }
+        for (const auto& port : ports) {
+            if (!port.device.byId.empty()) {
+                human << port.device.byId << "\n";
+            }
+            human << port.device.device << "\n";
+        }
+        return kExitCompleted;
     }
     if (options.mapLines) {
         result.map = portMapText(ports, portMapEntries());

@@ -23,8 +23,9 @@ struct ListedPort {
 };
 
 // The devices of this machine (pseudo-terminals too with `includePseudoTerminals`), each
-// with its COM numbers under the port map now loaded and its access state.
-std::vector<ListedPort> listPorts(bool includePseudoTerminals);
+// with its COM numbers under the port map now loaded and (with `probeAccess`, which opens
+// each device) its access state.
+std::vector<ListedPort> listPorts(bool includePseudoTerminals, bool probeAccess = true);
 
 // Port-map lines naming each device by its stable name: its by-id link, else the name the
 // map `entries` give it now, else its device path. A device keeps the COM number it has; the
@@ -32,8 +33,6 @@ std::vector<ListedPort> listPorts(bool includePseudoTerminals);
 // number) nor another device uses, COM1-COM9 first (the desktop program's list).
 std::string portMapText(const std::vector<ListedPort>& ports,
                         const std::map<int, std::string>& entries);
-
-std::string portsUsage();
 
 // Lists the devices on `human` (or prints the map lines with --map) and fills the result's
 // `ports` (and `map`) for the JSON result object.

@@ -6,8 +6,10 @@
 #include "ctl/console.h"
 #include "ctl/ctl.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 int main(int argc, char** argv) {
@@ -23,12 +25,22 @@ int main(int argc, char** argv) {
     zar4::ctl::CtlEnvironment env{std::cin, std::cout, std::cerr, false, false, {}};
     env.inIsTerminal = zar4::ctl::isTerminal(zar4::ctl::ConsoleStream::In);
     env.errIsTerminal = zar4::ctl::isTerminal(zar4::ctl::ConsoleStream::Err);
+    // A terminal that does not tell its width (a serial console, some CI runners) is taken
+    // as the classic 80 columns.
+    env.errColumns = [] {
+        const int columns = zar4::ctl::terminalColumns(zar4::ctl::ConsoleStream::Err);
+        return columns > 0 ? columns : 80;
+    };
     // The port map beside the program comes first: where the system cannot name the program
     // file, the path it was started by stands in.
     std::string program = zar4::runningProgramPath();
     if (program.empty() && argc > 0 && argv[0])
         program = argv[0];
     env.programDir = zar4::folderOf(program);
+    for (auto [name, value] :
+         {std::pair{"ZAR4_PORT", &env.portVariable}, std::pair{"ZAR4_BAUD", &env.baudVariable}})
+        if (const char* set = std::getenv(name))
+            *value = set;
     int status = zar4::ctl::runCtl(args, env);
     std::cout.flush();
     return status;

@@ -7,35 +7,13 @@
 
 #include "common/message_service.h"
 #include "patterns/pattern_file.h"
+#include "patterns/pattern_view_mapping.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace zar4 {
-
-// ---------------------------------------------------------------------------------------------
-// The view: the raster shown 208 pixels wide and 236 high, one screen pixel per pattern pixel,
-// drawn from the top-left corner of the image control.
-// View pixel (px, py), px 0-207 from the left and py 0-235 from the top, is stored row
-// 207 - px, pixel py: the first stored row is the rightmost column and each stored row runs
-// from top to bottom.
-constexpr int kViewWidth = kPatternRows;     // 208
-constexpr int kViewHeight = kPatternColumns; // 236
-
-constexpr bool inView(int px, int py) {
-    return px >= 0 && px < kViewWidth && py >= 0 && py < kViewHeight;
-}
-// Byte offset in PatternImage::raster of view pixel (px, py); only for pixels inView().
-constexpr int viewPixelOffset(int px, int py) {
-    return ((kViewWidth - 1 - px) * kPatternColumns + py) * 3;
-}
-inline std::uint8_t* viewPixel(PatternImage& image, int px, int py) {
-    return &image.raster[static_cast<std::size_t>(viewPixelOffset(px, py))];
-}
-inline const std::uint8_t* viewPixel(const PatternImage& image, int px, int py) {
-    return &image.raster[static_cast<std::size_t>(viewPixelOffset(px, py))];
-}
 
 // The image control's rectangle in the editor window's client coordinates (the coordinates
 // every mouse call below uses). right and bottom are ONE PAST the control's last pixel

@@ -18,9 +18,9 @@ const std::array<QRgb, 512>& colourTable() {
     static const std::array<QRgb, 512> table = [] {
         std::array<QRgb, 512> t{};
         for (int green = 0; green < 256; ++green) {
-            const int grey = green & 0xE0;
-            t[green] = qRgb(grey, grey, grey);
-            t[256 + green] = qRgb(0, 0, (green + 0xC0) & 0xFF);
+            const auto g = static_cast<std::uint8_t>(green);
+            t[static_cast<std::size_t>(green)] = 0xFF000000u | viewColourOf(false, g);
+            t[static_cast<std::size_t>(256 + green)] = 0xFF000000u | viewColourOf(true, g);
         }
         return t;
     }();
@@ -51,8 +51,8 @@ void PatternView::fill(const PatternImage& image) {
     constexpr int rowBytes = kPatternColumns * 3;
     for (int py = 0; py < kHeight; ++py) {
         auto* line = reinterpret_cast<QRgb*>(picture_.scanLine(py));
-        // View column px shows stored row 207 - px: walk the stored rows backwards.
-        const std::uint8_t* pixel = raster + (kPatternRows - 1) * rowBytes + py * 3;
+        // Each next view column shows the stored row before: walk the stored rows backwards.
+        const std::uint8_t* pixel = raster + viewPixelOffset(0, py);
         for (int px = 0; px < kWidth; ++px, pixel -= rowBytes) {
             const int masked = isMasked(pixel) ? 256 : 0;
             line[px] = table[masked + pixel[1]];

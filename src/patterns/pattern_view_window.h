@@ -4,6 +4,7 @@
 // the pen or eraser square.
 
 #include "patterns/pattern_file.h"
+#include "patterns/pattern_view_mapping.h"
 
 #include <QImage>
 #include <QPoint>
@@ -13,13 +14,13 @@
 
 namespace zar4 {
 
-// The view: 208 columns by 236 rows. View pixel (px, py) shows stored row 207 - px, pixel py,
-// so the first stored row is the rightmost column and each stored row runs top to bottom.
+// The view: 208 columns by 236 rows, laid out and coloured as patterns/pattern_view_mapping.h
+// says.
 class PatternView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kWidth = kPatternRows;     // 208
-    static constexpr int kHeight = kPatternColumns; // 236
+    static constexpr int kWidth = kViewWidth;   // 208
+    static constexpr int kHeight = kViewHeight; // 236
 
     explicit PatternView(QWidget* parent = nullptr);
 
@@ -46,8 +47,7 @@ public:
     void fill(const PatternImage& image);
     const QImage& picture() const { return picture_; }
 
-    // The colour a pattern pixel is shown in: a masked pixel pure blue, (green + 0xC0) & 0xFF;
-    // any other pixel grey, green & 0xE0. Only the green byte counts.
+    // The colour a pattern pixel is shown in (viewColourOf).
     static QRgb colourOf(const std::uint8_t* bgr);
 
 protected:

@@ -6,6 +6,8 @@
 #include "params/parameter_set.h"
 #include "transfer/transfer_fixture.h"
 
+#include <sys/stat.h>
+
 namespace zar4::test {
 namespace {
 
@@ -137,13 +139,51 @@ TEST_F(CtlBackup, DiffOfAFileThatCannotBeReadFailsNamingIt) {
     auto r = ctl({"diff", base("a"), base("b")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, std::string("Error: ") + texts::kPatternsFileInvalid + "\n" + cut +
-                         ": holds 1000 bytes, not 147318\n");
+                         ": holds 1000 bytes, not the 147318 of a pattern file\n");
 
     std::remove(cut.c_str());
     r = ctl({"diff", "--parameters", base("a"), base("b")});
     EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.out, "bank 3 parameters: " + parameterFileName(base("a"), 3) +
                          " is missing\n1 difference between the backups.\n");
+}
+
+// What names no backup, or leaves no place for a picture, is refused before any difference
+// is told: a mistyped name is no list of differences.
+TEST_F(CtlBackup, DiffAndShowRefuseNamesAndPictureTargetsThatCannotServe) {
+    writeBackup(base("a"));
+    writeBackup(base("b"));
+    std::string pattern = readFile(patternFileName(base("b"), 9));
+    pattern[kPatternHeaderSize + 1] ^= 0x20;
+    writeFile(patternFileName(base("b"), 9), pattern);
+    ASSERT_EQ(::mkfifo(base("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir(base("pictures").c_str(), 0700), 0);
+    ASSERT_EQ(::mkfifo((base("pictures") + "/bank9.png").c_str(), 0600), 0);
+    const std::string tooLong = base(std::string(251, 'x').c_str());
+    const std::string noFile = std::string("Error: No file of the backup was found.\n");
+    const std::string cannotCreate = std::string("Error: ") + texts::kFailedToCreateFile + "\n";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string error;
+    } cases[] = {
+        {{"diff", base("a"), base("nothere")}, 1, noFile + base("nothere") + ": no such files\n"},
+        {{"diff", base("nothere"), base("a")}, 1, noFile + base("nothere") + ": no such files\n"},
+        {{"diff", base("a"), tooLong}, 2, std::string("Error: ") + texts::kBaseNameTooLong + "\n"},
+        {{"show", tooLong}, 2, std::string("Error: ") + texts::kBaseNameTooLong + "\n"},
+        {{"diff", "--png", base("fifo"), base("a"), base("b")},
+         1,
+         cannotCreate + base("fifo") + ": is a FIFO\n"},
+        {{"diff", "--png", base("pictures"), base("a"), base("b")},
+         1,
+         cannotCreate + base("pictures") + "/bank9.png: is a FIFO\n"},
+    };
+    for (const auto& c : cases) {
+        auto r = ctl(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args[1] << " " << c.args[2];
+        EXPECT_NE(r.out.find(c.error), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("between the backups"), std::string::npos) << r.out;
+    }
 }
 
 TEST_F(CtlBackup, ShowPrintsTheEditorsNamesCaptionsAndAuto) {

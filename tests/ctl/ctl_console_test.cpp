@@ -47,6 +47,95 @@ TEST(CtlOptions, DefaultsAndTheShapesOfBanks) {
     EXPECT_FALSE(parseCommandLine({"read", "--port", "COM1", "--banks", "1-2-3", "b"}).ok);
     EXPECT_FALSE(parseCommandLine({"read", "--port", "COM1", "--parameters=1", "b"}).ok);
     EXPECT_TRUE(parseCommandLine({"connect", "--help"}).options.help);
+
+    r = parseCommandLine({"show", "--banks", "all", "b"});
+    EXPECT_EQ(r.options.firstBank, 0);
+    EXPECT_EQ(r.options.lastBank, 14);
+    EXPECT_EQ(
+        parseCommandLine({"read", "--progress=plain", "--port", "COM1", "b"}).options.progress,
+        ProgressMode::Plain);
+    EXPECT_FALSE(parseCommandLine({"read", "--progress", "bar", "--port", "COM1", "b"}).ok);
+    EXPECT_FALSE(parseCommandLine({"show", "--progress", "none", "b"}).ok); // nothing to show
+}
+
+// ZAR4_PORT and ZAR4_BAUD stand in for the options; an option always wins.
+TEST(CtlOptions, TheEnvironmentGivesThePortAndRateThatNoOptionGives) {
+    const CtlDefaults env{"COM4", "9600"};
+    auto r = parseCommandLine({"connect"}, env);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.port, "COM4");
+    EXPECT_EQ(r.options.baudIndex, 1);
+    r = parseCommandLine({"read", "--port", "/dev/ttyUSB1", "--baud=38400", "b"}, env);
+    EXPECT_EQ(r.options.port, "/dev/ttyUSB1");
+    EXPECT_EQ(r.options.baudIndex, 3);
+    r = parseCommandLine({"connect"}, {"", ""});
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("ZAR4_PORT"), std::string::npos) << r.error;
+    r = parseCommandLine({"connect"}, {"COM4", "1200"}); // not a sensor rate
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("ZAR4_BAUD"), std::string::npos) << r.error;
+    EXPECT_TRUE(parseCommandLine({"connect", "--baud", "4800"}, {"COM4", "1200"}).ok);
+    EXPECT_TRUE(parseCommandLine({"show", "b"}, {"", "1200"}).ok); // no port, no rate
+    std::string help = usageText(CtlCommand::None, env) + usageText(CtlCommand::Read, env);
+    EXPECT_NE(help.find("ZAR4_PORT=COM4"), std::string::npos) << help;
+    EXPECT_NE(help.find("(now 9600)"), std::string::npos) << help;
+}
+
+// The top-level help is one screen; every help fits 80 columns and shows examples of its
+// command's own.
+TEST(CtlOptions, HelpFitsTheTerminalAndEachCommandHasExamples) {
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            out.push_back(line);
+        return out;
+    };
+    EXPECT_LE(lines(usageText(CtlCommand::None)).size(), 24u) << usageText(CtlCommand::None);
+    for (CtlCommand c : {CtlCommand::None, CtlCommand::Connect, CtlCommand::Run, CtlCommand::Read,
+                         CtlCommand::Write, CtlCommand::Verify, CtlCommand::Diff, CtlCommand::Show,
+                         CtlCommand::Ports}) {
+        const std::string text = usageText(c, {"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART", ""});
+        int examples = 0;
+        for (const auto& line : lines(text)) {
+            EXPECT_LT(line.size(), 80u) << line;
+            examples +=
+                line.rfind("  ", 0) == 0 &&
+                line.find(std::string("zar4ctl ") + commandName(c) + " ") != std::string::npos;
+        }
+        if (c != CtlCommand::None) {
+            EXPECT_GE(examples, 2) << commandName(c);
+        }
+        EXPECT_EQ(text.find("A-B"), std::string::npos) << commandName(c);
+    }
+}
+
+// Asked for help: a command's (as COMMAND --help gives it), the JSON events', or a usage error.
+// Commands and options that this program does not carry out yet are refused before they run.
+TEST(Ctl, HelpTopicsAndCommandsNotYetBuilt) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+    };
+    const Case cases[] = {
+        {{"help", "read"}, kExitCompleted, usageText(CtlCommand::Read)},
+        {{"read", "-h"}, kExitCompleted, usageText(CtlCommand::Read)},
+        {{"help", "json"}, kExitCompleted, jsonContractText()},
+        {{"help"}, kExitCompleted, usageText(CtlCommand::None)},
+        {{"help", "erase"}, kExitUsage, ""},
+        {{"help", "read", "write"}, kExitUsage, ""},
+        {{"check", "line1"}, kExitUsage, ""},
+        {{"read", "--resume", "--port", "/nonexistent/tty", "line1"}, kExitUsage, ""},
+    };
+    for (const Case& c : cases) {
+        std::istringstream in;
+        std::ostringstream out, err;
+        CtlEnvironment env{in, out, err, false, false, "/nonexistent"};
+        EXPECT_EQ(runCtl(c.args, env), c.status) << c.args[0] << err.str();
+        EXPECT_EQ(out.str(), c.out) << c.args[0];
+        EXPECT_EQ(err.str().find(texts::kFailedToOpenPort), std::string::npos) << err.str();
+    }
 }
 
 TEST(ConsoleMessages, QuestionsFollowTheOptionThenTheTerminalThenTheSafeDefault) {
@@ -139,6 +228,74 @@ TEST(ConsoleView, TheBarShowsBytesRateAndTimeLeftAndCtrlCBecomesCancel) {
     EXPECT_EQ(stopRequest, StopRequest::Cancelled);
     EXPECT_EQ(interruptRequested, 0);
     stopRequest = StopRequest::None;
+}
+
+TEST(ConsoleView, TheBarGivesUpItsStatusTextFirstToFitTheTerminal) {
+    const auto line = [](std::size_t width) {
+        return progressLine(54000, 108000, 2.0, "Reading Patterns", "Bank No. = 3", width);
+    };
+    const std::string figures = "[##########          ]   54.0/108.0 kB  27.0 kB/s 0:02 left";
+    EXPECT_EQ(line(91), figures + "  Reading Patterns, Bank No. = 3");
+    EXPECT_EQ(line(84), figures + "  Reading, Bank No. = 3");
+    EXPECT_EQ(line(79), figures + "  Bank No. = 3");
+    EXPECT_EQ(line(60), figures);
+    EXPECT_EQ(line(50), "[#####     ]   54.0/108.0 kB  27.0 kB/s 0:02 left");
+    EXPECT_EQ(line(39), "[#####     ]   54.0/108.0 kB 0:02 left");
+    EXPECT_EQ(line(20), "54.0/108.0 kB 0:02 l");
+}
+
+// The width is asked at each picture: after the terminal was made narrower, neither the new
+// picture nor the blanks over the old one reach its last column.
+TEST(ConsoleView, ARedrawAfterAResizeFitsTheNewWidth) {
+    std::ostringstream err;
+    int columns = 100;
+    ConsoleLine line(err, [&] { return columns; });
+    std::istringstream none;
+    ConsoleMessages boxes(line, none, false, Answer::Ask, Answer::Ask);
+    ConsoleView view(line, boxes, true, 200000);
+    view.setStatusText("Reading Bank Parameters");
+    view.setItemText("Bank No. = 14");
+    EXPECT_GT(err.str().size(), 60u);
+    columns = 40;
+    err.str("");
+    view.finish();
+    EXPECT_EQ(err.str().find('\n'), err.str().size() - 1);
+    EXPECT_LE(err.str().size(), 1u + 39u + 1u) << err.str(); // \r, 39 columns, \n
+}
+
+// --progress=plain: one line per item done, nothing redrawn; an item read into memory (no
+// file) is done when the next begins, or at the end unless something went wrong.
+TEST(ConsoleView, PlainProgressTellsEachItemDoneOnce) {
+    std::ostringstream err;
+    ConsoleLine line(err);
+    line.setProgressMode(ProgressMode::Plain);
+    std::istringstream none;
+    ConsoleMessages boxes(line, none, false, Answer::Ask, Answer::Ask);
+    ConsoleView view(line, boxes, true, 1000);
+    view.itemStarted(ItemKind::Parameters, 3);
+    view.wireBytes(250);
+    view.itemDone(ItemKind::Parameters, 3, "/data/line1.pr3.zar4");
+    view.itemStarted(ItemKind::Parameters, 15);
+    view.itemSkipped(ItemKind::Parameters, 15, "not found");
+    view.itemStarted(ItemKind::Pattern, 3);
+    view.wireBytes(250);
+    view.itemStarted(ItemKind::Pattern, 4); // no file: the pattern of bank 3 was read
+    view.wireBytes(500);
+    view.finish();
+    EXPECT_EQ(err.str(), "[ 25% 0:00] bank 3 parameters: /data/line1.pr3.zar4\n"
+                         "[ 25% 0:00] common parameters: not found, skipped\n"
+                         "[ 50% 0:00] bank 3 pattern: read\n"
+                         "[100% 0:00] bank 4 pattern: read\n");
+
+    std::ostringstream failedErr;
+    ConsoleLine failedLine(failedErr);
+    failedLine.setProgressMode(ProgressMode::Plain);
+    ConsoleMessages failedBoxes(failedLine, none, false, Answer::Ask, Answer::Ask);
+    ConsoleView failed(failedLine, failedBoxes, true, 1000);
+    failed.itemStarted(ItemKind::Pattern, 2);
+    failedBoxes.error("No communication response.");
+    failed.finish();
+    EXPECT_EQ(failedErr.str(), "Error: No communication response.\n");
 }
 
 // After Ctrl-C the last picture holds the figures alone (the command prints the outcome once)

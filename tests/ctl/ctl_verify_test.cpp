@@ -10,6 +10,9 @@
 #include <set>
 #include <thread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace zar4::test {
 namespace {
 
@@ -89,6 +92,79 @@ TEST_F(CtlVerify, ReportsEachDifferenceByBankAndItemAndMovesWhatAReadMoves) {
         }
         EXPECT_EQ(dir.entries().size(),
                   backup.size() - (c.line.find("missing") != std::string::npos));
+    }
+}
+
+// A file that a write refuses is refused by every command that approves or compares files,
+// in the same words: an invalid file is never read as a value, nor taken for a missing one.
+TEST_F(CtlVerify, EveryCommandRefusesAnInvalidFileForTheSameReason) {
+    start();
+    const std::string good = dir.path() + "/good";
+    ASSERT_EQ(ctl({"read", "--port", device(), "--banks", "2", good}).status, 0);
+    const std::string parameters = parameterFileName(base(), 2);
+    const std::string pattern = patternFileName(base(), 2);
+    auto withLine2 = [&](const char* line) {
+        return [&, line] {
+            std::string text = readFile(parameterFileName(good, 2));
+            const auto first = text.find('\n') + 1;
+            writeFile(parameters,
+                      text.substr(0, first) + line + text.substr(text.find('\n', first)));
+        };
+    };
+    const std::string notANumber = std::string(kParametersFileInvalid) + "\n" + parameters +
+                                   ": line 2 is not a number from 0 to 65535";
+    const std::string patternInvalid = std::string(kPatternsFileInvalid) + "\n" + pattern + ": ";
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::string error;
+    } cases[] = {
+        {"no number", withLine2("garbage"), notANumber},
+        {"beyond 32 bits", withLine2("4294967296"), notANumber},
+        {"negative", withLine2("-5"), notANumber},
+        {"digits and letters", withLine2("12abc"), notANumber},
+        {"a FIFO",
+         [&] {
+             std::remove(parameters.c_str());
+             ASSERT_EQ(::mkfifo(parameters.c_str(), 0600), 0);
+         },
+         std::string(kParametersFileInvalid) + "\n" + parameters + ": is a FIFO"},
+        {"a link to nothing",
+         [&] {
+             std::remove(pattern.c_str());
+             ASSERT_EQ(::symlink((dir.path() + "/nowhere").c_str(), pattern.c_str()), 0);
+         },
+         patternInvalid + "is a link to nothing"},
+        {"a bitmap of 10 MB",
+         [&] { writeFile(pattern, readFile(patternFileName(good, 2)) + std::string(10 << 20, 0)); },
+         patternInvalid + "holds more than the 147318 bytes of a pattern file"},
+    };
+    const std::vector<std::vector<std::string>> commands = {
+        {"write", "--yes", "--port", device(), "--banks", "2", base()},
+        {"verify", "--port", device(), "--banks", "2", base()},
+        {"diff", "--banks", "2", good, base()},
+        {"show", "--banks", "2", base()},
+    };
+    for (const auto& c : cases) {
+        for (const char* suffix : {".pr2.zar4", ".prM.zar4", ".pt2.bmp"}) {
+            std::remove((base() + suffix).c_str());
+            writeFile(base() + suffix, readFile(good + suffix));
+        }
+        c.change();
+        for (const auto& command : commands) {
+            sim_->clearLog();
+            auto r = ctl(command);
+            EXPECT_EQ(r.status, 1) << c.what << ": " << command[0] << "\n" << r.out << r.err;
+            EXPECT_NE((r.out + r.err).find("Error: " + c.error + "\n"), std::string::npos)
+                << c.what << ": " << command[0] << "\n"
+                << r.out << r.err;
+            // Nothing of the backup reaches the sensor: a write only stops it and lets it run.
+            Bytes stopAndRun = kModeRequest;
+            append(stopAndRun, kStopFrame);
+            append(stopAndRun, kRunFrame);
+            EXPECT_EQ(sim_->receivedBytes(), command[0] == "write" ? stopAndRun : Bytes{})
+                << c.what << ": " << command[0];
+        }
     }
 }
 
@@ -186,10 +262,10 @@ std::map<std::string, std::vector<std::string>> documentedFields(const std::stri
 
 TEST_F(CtlVerify, EveryDocumentedJsonFieldAppearsAndStandardOutputIsOnlyJson) {
     start();
-    auto help = ctl({"--help"});
+    auto help = ctl({"help", "json"});
     auto documented = documentedFields(help.out);
     ASSERT_EQ(documented.size(), 7u) << help.out;
-    EXPECT_NE(help.out.find("4 verify, write --verify or\ndiff found a difference"),
+    EXPECT_NE(ctl({"--help"}).out.find("4 verify, write --verify or\ndiff found a difference"),
               std::string::npos);
 
     std::string other = dir.path() + "/other";

@@ -1,6 +1,8 @@
 #pragma once
 // Reads what zar4ctl --json prints, strictly: a line that is not one whole JSON object fails
-// the test. Enough JSON for the events (objects, arrays, strings, integers, true/false/null).
+// the test.
+
+#include "common/json.h"
 
 #include <gtest/gtest.h>
 
@@ -39,150 +41,34 @@ struct Json {
     long long num(const std::string& key) const { return (*this)[key].number; }
 };
 
+// The program's own strict reader, its values in the shape the tests use.
 class JsonParser {
 public:
     explicit JsonParser(const std::string& text) : s_(text) {}
     bool parse(Json& out) {
-        bool ok = value(out);
-        space();
-        return ok && i_ == s_.size();
+        JsonValue value;
+        std::string why;
+        if (!parseJson(s_, value, why))
+            return false;
+        out = convert(value);
+        return true;
     }
 
 private:
-    void space() {
-        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t'))
-            ++i_;
-    }
-    bool literal(const char* word) {
-        std::string w(word);
-        if (s_.compare(i_, w.size(), w) != 0)
-            return false;
-        i_ += w.size();
-        return true;
-    }
-    bool string(std::string& out) {
-        if (s_[i_] != '"')
-            return false;
-        for (++i_; i_ < s_.size(); ++i_) {
-            char c = s_[i_];
-            if (c == '"') {
-                ++i_;
-                return true;
-            }
-            if (static_cast<unsigned char>(c) < 0x20)
-                return false;
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (++i_ >= s_.size())
-                return false;
-            switch (s_[i_]) {
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'u': {
-                unsigned code = std::stoul(s_.substr(i_ + 1, 4), nullptr, 16);
-                i_ += 4;
-                if (code < 0x80) {
-                    out += static_cast<char>(code);
-                } else if (code < 0x800) {
-                    out += static_cast<char>(0xC0 | (code >> 6));
-                    out += static_cast<char>(0x80 | (code & 0x3F));
-                } else {
-                    out += static_cast<char>(0xE0 | (code >> 12));
-                    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-                    out += static_cast<char>(0x80 | (code & 0x3F));
-                }
-                break;
-            }
-            default:
-                out += s_[i_];
-                break;
-            }
-        }
-        return false;
-    }
-    bool value(Json& out) {
-        space();
-        if (i_ >= s_.size())
-            return false;
-        char c = s_[i_];
-        if (c == '{') {
-            out.kind = Json::Kind::Object;
-            ++i_;
-            space();
-            if (i_ < s_.size() && s_[i_] == '}')
-                return ++i_, true;
-            for (;;) {
-                space();
-                std::string key;
-                if (i_ >= s_.size() || !string(key))
-                    return false;
-                space();
-                if (i_ >= s_.size() || s_[i_++] != ':')
-                    return false;
-                Json member;
-                if (!value(member))
-                    return false;
-                out.members.emplace_back(key, std::move(member));
-                space();
-                if (i_ < s_.size() && s_[i_] == ',') {
-                    ++i_;
-                    continue;
-                }
-                return i_ < s_.size() && s_[i_++] == '}';
-            }
-        }
-        if (c == '[') {
-            out.kind = Json::Kind::Array;
-            ++i_;
-            space();
-            if (i_ < s_.size() && s_[i_] == ']')
-                return ++i_, true;
-            for (;;) {
-                Json item;
-                if (!value(item))
-                    return false;
-                out.items.push_back(std::move(item));
-                space();
-                if (i_ < s_.size() && s_[i_] == ',') {
-                    ++i_;
-                    continue;
-                }
-                return i_ < s_.size() && s_[i_++] == ']';
-            }
-        }
-        if (c == '"') {
-            out.kind = Json::Kind::String;
-            return string(out.text);
-        }
-        if (literal("true") || literal("false")) {
-            out.kind = Json::Kind::Bool;
-            out.flag = s_[i_ - 2] == 'u'; // "true" ends in "ue", "false" in "se"
-            return true;
-        }
-        if (literal("null"))
-            return true;
-        std::size_t used = 0;
-        try {
-            out.number = std::stoll(s_.substr(i_), &used);
-        } catch (...) {
-            return false;
-        }
-        out.kind = Json::Kind::Number;
-        i_ += used;
-        return true;
+    static Json convert(const JsonValue& v) {
+        Json j;
+        j.kind = static_cast<Json::Kind>(v.kind);
+        j.flag = v.flag;
+        j.number = v.number;
+        j.text = v.text;
+        for (const auto& item : v.items)
+            j.items.push_back(convert(item));
+        for (const auto& member : v.members)
+            j.members.emplace_back(member.key, convert(member.value));
+        return j;
     }
 
     const std::string& s_;
-    std::size_t i_ = 0;
 };
 
 // Every line of `out` as one JSON object with a "type"; a line that is not fails the test.

@@ -1,8 +1,11 @@
 // zar4ctl as the operator's shell runs it: a child process against the simulated sensor.
 
 #include "ctl/ctl_sensor_fixture.h"
+#include "support/pty_peer.h"
+#include "support/scoped_env.h"
 
 #include <algorithm>
+#include <sys/ioctl.h>
 #include <thread>
 
 namespace zar4::test {
@@ -223,6 +226,92 @@ TEST_F(Zar4Ctl, CtrlCActsAsCancelAndTheSensorStillGoesBackToRun) {
     EXPECT_EQ(Bytes(log.end() - 2, log.end()), kRunFrame);
     EXPECT_LT(std::count(log.begin(), log.end(), std::uint8_t{0x83}), 100);
     EXPECT_EQ(readFile(pattern), "the last good backup");
+}
+
+// zar4ctl with standard output and standard error on a terminal of `columns` columns: what
+// the terminal received, and the exit status.
+std::pair<std::string, int> ctlOnTerminal(const std::vector<std::string>& args,
+                                          unsigned short columns) {
+    PtyPeer terminal;
+    EXPECT_TRUE(terminal.ok());
+    winsize size{};
+    size.ws_col = columns;
+    size.ws_row = 24;
+    ::ioctl(terminal.deviceFd(), TIOCSWINSZ, &size);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int fd = ::open(terminal.devicePath().c_str(), O_RDWR);
+        int none = ::open("/dev/null", O_RDONLY);
+        ::dup2(none, 0);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        std::vector<char*> argv{const_cast<char*>(ZAR4CTL_PATH)};
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(ZAR4CTL_PATH, argv.data());
+        ::_exit(127);
+    }
+    std::string shown;
+    int status = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (::waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline) {
+        Bytes got = terminal.read(1 << 16, 50);
+        shown.append(got.begin(), got.end());
+    }
+    Bytes rest = terminal.read(1 << 16, 100);
+    shown.append(rest.begin(), rest.end());
+    return {shown, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+// A full read on a terminal of 80 and of 40 columns: each picture of the bar is redrawn in
+// place within the width, so the terminal never wraps one onto a new line.
+TEST_F(Zar4Ctl, TheProgressLineFitsTheTerminalAndNeverWraps) {
+    start();
+    for (unsigned short columns : {80, 40}) {
+        auto [shown, status] = ctlOnTerminal(
+            {"read", "--port", device(), "--banks", "all", base() + std::to_string(columns)},
+            columns);
+        EXPECT_EQ(status, 0) << shown;
+        std::size_t pictures = 0, longest = 0, start = 0;
+        for (std::size_t i = 0; i <= shown.size(); ++i) {
+            if (i < shown.size() && shown[i] != '\r' && shown[i] != '\n')
+                continue;
+            longest = std::max(longest, i - start);
+            pictures += i < shown.size() && shown[i] == '\r';
+            start = i + 1;
+        }
+        EXPECT_LT(longest, columns) << shown;
+        EXPECT_GE(pictures, 3u) << shown;
+        // The bar's last picture and the outcome: two lines in all.
+        EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 2) << shown;
+        EXPECT_NE(shown.find(std::string(kReadCompleted) + "\n"), std::string::npos);
+    }
+}
+
+// --progress=plain: a line per item done, nothing redrawn; ZAR4_PORT gives the port.
+TEST_F(Zar4Ctl, PlainProgressForLogsAndThePortFromTheEnvironment) {
+    start();
+    ScopedEnv port("ZAR4_PORT", device().c_str());
+    auto r = ctl({"read", "--banks", "13-14", "--progress=plain", base()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(kReadCompleted) + "\n");
+    EXPECT_EQ(r.err.find('\r'), std::string::npos);
+    std::vector<std::string> lines;
+    std::istringstream err(r.err);
+    for (std::string line; std::getline(err, line);)
+        lines.push_back(line);
+    const std::vector<std::string> items = {"bank 13 parameters: " + parameterFileName(base(), 13),
+                                            "bank 14 parameters: " + parameterFileName(base(), 14),
+                                            "common parameters: " + parameterFileName(base(), 15),
+                                            "bank 13 pattern: " + patternFileName(base(), 13),
+                                            "bank 14 pattern: " + patternFileName(base(), 14)};
+    ASSERT_EQ(lines.size(), items.size()) << r.err;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(lines[i].substr(lines[i].find("] ") + 2), items[i]);
+    EXPECT_EQ(lines.back().rfind("[100% ", 0), 0u) << lines.back();
+
+    EXPECT_NE(ctl({"--help"}).out.find("ZAR4_PORT=" + device()), std::string::npos);
 }
 
 TEST_F(Zar4Ctl, UsageErrorsAreStatusTwoAndNeverReachTheSensor) {
