@@ -5,8 +5,7 @@
 // sensor thread and the pseudo-terminal's hand-over). Target: under 100 us of host cost.
 
 #include "bench_transfer_view.h"
-#include "link/port_map.h"
-#include "link/serial_port.h"
+#include "link/serial_link.h"
 #include "patterns/pattern_file.h"
 #include "sim/sim_server.h"
 #include "transfer/transfer.h"
@@ -46,9 +45,10 @@ void exchangeCost(benchmark::State& state, Operation operation) {
         state.SkipWithError("the simulated sensor did not start");
         return;
     }
-    setPortDevice(kPort, sensor.devicePath());
+    SerialLink link;
+    const PortAddress port{"COM" + std::to_string(kPort), sensor.devicePath()};
     AgreeingMessages boxes;
-    if (!connectSensor(kPort, 4, boxes, false)) {
+    if (!connectSensor(link, port, 4, boxes, false)) {
         state.SkipWithError("connect failed");
         return;
     }
@@ -59,7 +59,7 @@ void exchangeCost(benchmark::State& state, Operation operation) {
     if (operation == Operation::Write) {
         // The pattern file to send comes from one read first.
         CountingView view;
-        if (runTransfer(request, view, kPort) != TransferOutcome::Completed) {
+        if (runTransfer(request, view, link) != TransferOutcome::Completed) {
             state.SkipWithError("the preparing read failed");
             return;
         }
@@ -72,7 +72,7 @@ void exchangeCost(benchmark::State& state, Operation operation) {
         CountingView view;
         double cpu0 = threadCpuSeconds();
         auto wall0 = std::chrono::steady_clock::now();
-        TransferOutcome outcome = runTransfer(request, view, kPort);
+        TransferOutcome outcome = runTransfer(request, view, link);
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
         cpu += threadCpuSeconds() - cpu0;
         if (outcome != TransferOutcome::Completed) {
@@ -91,8 +91,7 @@ void exchangeCost(benchmark::State& state, Operation operation) {
                     operation == Operation::Read ? "read" : "write", cpu / n * 1e6, wall / n * 1e6,
                     exchanges);
     }
-    returnToRun(boxes);
-    setPortDevice(kPort, "");
+    returnToRun(link, boxes);
     std::system(("rm -rf '" + std::string(folder) + "'").c_str());
 }
 

@@ -7,8 +7,7 @@
 #include "bench_transfer_view.h"
 #include "ctl/console.h"
 #include "ctl/ctl_inspect.h"
-#include "link/port_map.h"
-#include "link/serial_port.h"
+#include "link/serial_link.h"
 #include "params/parameter_file.h"
 #include "patterns/pattern_file.h"
 #include "sim/sim_server.h"
@@ -50,9 +49,10 @@ void lineEfficiency(benchmark::State& state, Run run) {
         state.SkipWithError("the simulated sensor did not start");
         return;
     }
-    setPortDevice(kPort, sensor.devicePath());
+    SerialLink link;
+    const PortAddress port{"COM" + std::to_string(kPort), sensor.devicePath()};
     AgreeingMessages boxes;
-    if (!connectSensor(kPort, 4, boxes, false)) {
+    if (!connectSensor(link, port, 4, boxes, false)) {
         state.SkipWithError("connect failed");
         return;
     }
@@ -93,10 +93,10 @@ void lineEfficiency(benchmark::State& state, Run run) {
         if (run == Run::Verify) {
             // What zar4ctl verify does: the files into memory, the read compared against them.
             Backup files = loadBackup(base, request);
-            outcome = ctl::verifySensor(request, files, {}, kPort, line, boxes, false, report);
+            outcome = ctl::verifySensor(request, files, {}, link, line, boxes, false, report);
             wire = plannedWireBytes(request);
         } else {
-            outcome = runTransfer(request, view, kPort);
+            outcome = runTransfer(request, view, link);
             wire = view.wire;
         }
         double seconds =
@@ -120,8 +120,7 @@ void lineEfficiency(benchmark::State& state, Run run) {
                                         : "verify",
                     measured, ideal, measured / ideal);
     }
-    returnToRun(boxes);
-    setPortDevice(kPort, "");
+    returnToRun(link, boxes);
     std::system(("rm -rf '" + std::string(folder) + "'").c_str());
 }
 

@@ -244,14 +244,15 @@ void CLoaderDlg::setBaseNameField(const QString& text) {
 }
 
 void CLoaderDlg::connectCommand() {
-    if (connectSensor(portList_->currentIndex() + 1, baudList_->currentIndex(), messages_)) {
+    if (connectSensor(link_, comPort(portList_->currentIndex() + 1), baudList_->currentIndex(),
+                      messages_)) {
         setLinkState(LinkState::Connected);
         runButton_->setFocus();
     }
 }
 
 void CLoaderDlg::runCommand() {
-    returnToRun(messages_);
+    returnToRun(link_, messages_);
     // Whether or not the sensor answered, the port is closed now.
     setLinkState(LinkState::NotConnected);
     connectButton_->setFocus();
@@ -265,7 +266,7 @@ void CLoaderDlg::startTransfer(bool write) {
     request.includePatterns = patternsBox_->isChecked();
     request.firstBank = startBankList_->currentIndex();
     request.lastBank = endBankList_->currentIndex();
-    CComuDlg progress(request, currentPort, messages_, this);
+    CComuDlg progress(request, link_, messages_, this);
     progress.exec();
     // However it ended, the link stays connected.
 }

@@ -4,6 +4,7 @@
 #include "app/base_name.h"
 #include "app/settings.h"
 #include "common/message_service.h"
+#include "link/serial_link.h"
 #include "ui/key_rule_dialog.h"
 
 #include <functional>
@@ -43,6 +44,8 @@ public:
     ~CLoaderDlg() override;
 
     LinkState linkState() const { return state_; }
+    // The link CONNECT opened (which port, whether it is open, how it last failed).
+    const SerialLink& link() const { return link_; }
     // The pen and eraser size of the pattern editor: loaded with the settings, saved at EXIT.
     int& penSize() { return penSize_; }
     // What EXIT would save at this moment.
@@ -83,6 +86,8 @@ private:
     void setBaseNameField(const QString& text);
 
     MessageService& messages_;
+    // The connection to the sensor between CONNECT and "ZAR4 to RUN".
+    SerialLink link_;
     FileOpenDialog fileDialog_;
     std::string settingsFile_;
     LinkState state_ = LinkState::NotConnected;

@@ -55,7 +55,7 @@ void StopSignalCloser::poll() {
         // As CANCEL, then as its close box: a running transfer stops at its next stop point
         // and the window closes once it has ended.
         if (progress->transferRunning())
-            stopRequest = StopRequest::Cancelled;
+            progress->requestStop(StopRequest::Cancelled);
         progress->reject();
         return;
     }

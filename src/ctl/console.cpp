@@ -12,7 +12,15 @@
 
 namespace zar4::ctl {
 
-std::atomic<int>& interruptRequested = stopSignalled;
+namespace {
+
+// Raised by Ctrl-C, SIGTERM and SIGHUP (see catchStopSignals); the console view turns it into
+// CANCEL.
+std::atomic<int>& interruptFlag() {
+    return stopSignalled;
+}
+
+} // namespace
 
 std::size_t ConsoleLine::fitWidth() const {
     const int columns = columns_ ? columns_() : 0;
@@ -89,20 +97,20 @@ bool ConsoleMessages::askOperator(const std::string& title, const std::string& t
     std::string answer;
     const auto asked = std::chrono::steady_clock::now();
     // A Ctrl-C that came just before the question is not lost behind the wait for input.
-    const bool answered = !interruptRequested && std::getline(in_, answer);
+    const bool answered = !interruptFlag() && std::getline(in_, answer);
     line_.addAnswerWait(std::chrono::steady_clock::now() - asked);
     if (!answered) {
         err << "\n";
         err.flush();
         in_.clear();
         line_.noteSetback();
-        if (interruptRequested) {
+        if (interruptFlag()) {
             // Ctrl-C at the question is CANCEL, seen before the next item starts; nobody
             // agreed to anything.
-            interruptRequested = 0;
+            interruptFlag() = 0;
             interruptedAtQuestion_ = true;
-            if (stopRequest == StopRequest::None)
-                stopRequest = StopRequest::Cancelled;
+            if (cancelled_ && cancelled_->stopRequest() == StopRequest::None)
+                cancelled_->requestStop(StopRequest::Cancelled);
             return false;
         }
         return fallback; // end of input: nobody is there to answer
@@ -157,9 +165,9 @@ ConsoleView::ConsoleView(ConsoleLine& line, MessageService& messages, bool showP
       start_(std::chrono::steady_clock::now()), lastDraw_(start_), waitBefore_(line.answerWait()) {}
 
 void ConsoleView::pollInterrupt() {
-    if (interruptRequested && stopRequest == StopRequest::None) {
-        interruptRequested = 0;
-        stopRequest = StopRequest::Cancelled;
+    if (interruptFlag() && stopRequest() == StopRequest::None) {
+        interruptFlag() = 0;
+        requestStop(StopRequest::Cancelled);
         line_.noteInterruptEcho();
         line_.noteSetback();
     }

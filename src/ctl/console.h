@@ -17,10 +17,6 @@
 
 namespace zar4::ctl {
 
-// Raised by Ctrl-C, SIGTERM and SIGHUP (see catchStopSignals); the console view turns it into
-// CANCEL.
-extern std::atomic<int>& interruptRequested;
-
 enum class ConsoleStream { In, Out, Err };
 // True when the stream is an operator's terminal (on Windows a console: the NUL device and
 // files are none).
@@ -92,9 +88,13 @@ public:
     // the command as CANCEL does ("Aborted.", status 3), not as a No would.
     bool interruptedAtQuestion() const { return interruptedAtQuestion_; }
 
+    // The transfer that a Ctrl-C at a question cancels (none: nothing to cancel).
+    void cancelThrough(TransferView* view) { cancelled_ = view; }
+
 private:
     std::string lastError_;
     bool interruptedAtQuestion_ = false;
+    TransferView* cancelled_ = nullptr;
     ConsoleLine& line_;
     std::istream& in_;
     bool interactive_;

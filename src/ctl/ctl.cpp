@@ -6,9 +6,8 @@
 #include "ctl/ctl_inspect.h"
 #include "ctl/ctl_options.h"
 #include "ctl/ctl_ports.h"
-#include "link/port_access.h"
 #include "link/port_map.h"
-#include "link/serial_port.h"
+#include "link/protocol.h"
 #include "params/parameter_file.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_texts.h"
@@ -70,30 +69,26 @@ const char* outcomeName(TransferOutcome outcome) {
 
 // Return to run after a transfer that failed: the operator has been told of the failure
 // once, so a Run that fails the same way (a line that hung up) is told as what it is, a
-// failure while returning to run, not as the same words again.
-class ReturnToRunMessages : public MessageService {
-public:
-    ReturnToRunMessages(MessageService& inner, std::string failure)
-        : inner_(inner), failure_(std::move(failure)) {}
-    BoxAnswer show(const std::string& title, const std::string& text, BoxIcon icon,
-                   BoxButtons buttons) override {
-        if (title != "Error" || failure_.empty())
-            return inner_.show(title, text, icon, buttons);
+// failure while returning to run, not as the same words again. `before` is how the line
+// failed in the transfer (None when a file failed it).
+bool returnToRunAfterFailure(SerialLink& link, LinkFailureKind before, MessageService& messages) {
+    bool ok = exchange(link, Command::Run);
+    if (!ok) {
         std::string told = "Run not acknowledged while returning to run";
-        told += text == failure_ ? "." : ": " + text;
-        return inner_.show(title, told, icon, buttons);
+        told += link.lastFailure().kind == before ? "." : ": " + link.lastErrorText();
+        messages.error(told);
     }
-
-private:
-    MessageService& inner_;
-    std::string failure_;
-};
+    link.close();
+    return ok;
+}
 
 struct Session {
     const CtlOptions& o;
+    SerialLink& link;
+    const PortAddress& port;
     CtlEnvironment& env;
     ConsoleLine& line;
-    ConsoleMessages& console; // for the link failure status
+    ConsoleMessages& console; // for Ctrl-C at a question
     MessageService& messages; // the console's, told as events too
     EventSink& events;
     std::ostream& human; // outcome lines: standard output, or standard error with --json
@@ -105,7 +100,7 @@ void printSkipped(Session& s, const std::vector<SkippedItem>& skipped) {
         s.human << itemName(item.kind, item.item) << ": " << item.reason << ", skipped\n";
 }
 
-int runTransferCommand(Session& s, int port) {
+int runTransferCommand(Session& s) {
     const CtlOptions& o = s.o;
     CtlEnvironment& env = s.env;
     bool write = o.command == CtlCommand::Write;
@@ -136,7 +131,6 @@ int runTransferCommand(Session& s, int port) {
             // Ctrl-C at the question stops the program; any other answer but Yes leaves the
             // write without the agreement it needs, as a missing --yes does.
             if (s.console.interruptedAtQuestion()) {
-                stopRequest = StopRequest::None;
                 s.human << texts::kAborted << "\n";
                 s.result.outcome = "cancelled";
                 return kExitStopped;
@@ -180,21 +174,24 @@ int runTransferCommand(Session& s, int port) {
         }
     }
 
-    bool open = o.noConnect ? openSensorPort(port, o.baudIndex, s.messages)
-                            : connectSensor(port, o.baudIndex, s.messages, false);
+    SerialLink& link = s.link;
+    bool open = o.noConnect ? openSensorPort(link, s.port, o.baudIndex, s.messages)
+                            : connectSensor(link, s.port, o.baudIndex, s.messages, false);
     if (!open) {
         s.result.outcome = "failed";
-        return linkFailureStatus(s.console);
+        return linkFailureStatus(link.lastFailure());
     }
 
     TransferOutcome outcome;
     if (verify) {
         outcome =
-            verifySensor(request, files, {}, port, s.line, s.messages, env.errIsTerminal, report);
+            verifySensor(request, files, {}, link, s.line, s.messages, env.errIsTerminal, report);
     } else {
         ConsoleView console(s.line, s.messages, env.errIsTerminal, plannedWireBytes(request));
         EventView view(console, s.messages, s.events, plannedWireBytes(request));
-        outcome = runTransfer(request, view, port);
+        s.console.cancelThrough(&view);
+        outcome = runTransfer(request, view, link);
+        s.console.cancelThrough(nullptr);
         // Ctrl-C at a question stops the transfer as CANCEL does, whatever the question was.
         if (outcome == TransferOutcome::Declined && s.console.interruptedAtQuestion()) {
             outcome = TransferOutcome::Cancelled;
@@ -220,7 +217,7 @@ int runTransferCommand(Session& s, int port) {
                                  }))
                     sent.insert(chosen);
             files = loadBackup(o.base, request);
-            outcome = verifySensor(request, files, sent, port, s.line, s.messages,
+            outcome = verifySensor(request, files, sent, link, s.line, s.messages,
                                    env.errIsTerminal, report);
             verify = true;
         }
@@ -242,11 +239,12 @@ int runTransferCommand(Session& s, int port) {
     // Whatever the outcome, the sensor goes back to work unless the operator said otherwise;
     // a sensor that did not acknowledge Run is a failure even after a good transfer.
     if (o.keepStopped) {
-        closePort(port);
+        link.close();
     } else {
-        ReturnToRunMessages runMessages(
-            s.messages, outcome == TransferOutcome::Failed ? s.console.lastError() : "");
-        if (!returnToRun(runMessages) && (status == kExitCompleted || status == kExitDifferent)) {
+        bool ran = outcome == TransferOutcome::Failed
+                       ? returnToRunAfterFailure(link, link.lastFailure().kind, s.messages)
+                       : returnToRun(link, s.messages);
+        if (!ran && (status == kExitCompleted || status == kExitDifferent)) {
             status = kExitFailed;
             s.result.outcome = "failed";
         }
@@ -256,11 +254,11 @@ int runTransferCommand(Session& s, int port) {
 
 } // namespace
 
-int linkFailureStatus(const ConsoleMessages& messages) {
-    return messages.lastError() == texts::kBaudRateInvalid ? kExitUsage : kExitFailed;
+int linkFailureStatus(const LinkFailure& failure) {
+    return failure.kind == LinkFailureKind::BaudRateInvalid ? kExitUsage : kExitFailed;
 }
 
-int resolvePort(const std::string& port, std::string& why) {
+std::optional<PortAddress> resolvePort(const std::string& port, std::string& why) {
     if (port.size() > 3 && std::toupper(static_cast<unsigned char>(port[0])) == 'C' &&
         std::toupper(static_cast<unsigned char>(port[1])) == 'O' &&
         std::toupper(static_cast<unsigned char>(port[2])) == 'M') {
@@ -270,23 +268,15 @@ int resolvePort(const std::string& port, std::string& why) {
             numeric = numeric && std::isdigit(static_cast<unsigned char>(c));
         int n = numeric ? std::stoi(digits) : 0;
         if (n >= 1 && n <= kPortCount)
-            return n;
+            return comPort(n);
         why = "'" + port + "' is not a port: COM names run from COM1 to COM256";
-        return -1;
+        return std::nullopt;
     }
     if (port.find_first_of("/\\") == std::string::npos) {
         why = "'" + port + "' is neither a COM name (COM1-COM256) nor a device path";
-        return -1;
+        return std::nullopt;
     }
-    // A device path takes the highest slot that the port map leaves at its default.
-    for (int n = kPortCount; n >= 1; --n) {
-        if (portIsOpen(n) || devicePathForPort(n) != defaultDeviceForPort(n))
-            continue;
-        setPortDevice(n, port);
-        return n;
-    }
-    why = "no free port slot for '" + port + "'";
-    return -1;
+    return PortAddress{port, port};
 }
 
 int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
@@ -348,34 +338,35 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
         if (!loadMap())
             return kExitUsage;
         std::string why;
-        int port = resolvePort(o.port, why);
-        if (port < 0)
+        std::optional<PortAddress> port = resolvePort(o.port, why);
+        if (!port)
             return usageError(env, events, command, why);
+        SerialLink link;
 
         ConsoleLine line(env.err, env.errColumns);
         line.setProgressMode(o.progress);
         ConsoleMessages console(line, env.in, env.inIsTerminal, o.overwrite, o.abortOnMissing);
-        EventMessages messages(console, events, o.port, devicePathForPort(port));
-        Session session{o, env, line, console, messages, events, human, result};
+        EventMessages messages(console, events, o.port, port->device);
+        Session session{o, link, *port, env, line, console, messages, events, human, result};
         switch (o.command) {
         case CtlCommand::Connect:
-            if (!connectSensor(port, o.baudIndex, messages, false)) {
-                status = linkFailureStatus(console);
+            if (!connectSensor(link, *port, o.baudIndex, messages, false)) {
+                status = linkFailureStatus(link.lastFailure());
                 result.outcome = "failed";
                 break;
             }
-            closePort(port);
+            link.close();
             human << "ZAR4 is stopped in PC communication mode.\n";
             status = kExitCompleted;
             result.outcome = "completed";
             break;
         case CtlCommand::Run:
-            if (!openSensorPort(port, o.baudIndex, messages)) {
-                status = linkFailureStatus(console);
+            if (!openSensorPort(link, *port, o.baudIndex, messages)) {
+                status = linkFailureStatus(link.lastFailure());
                 result.outcome = "failed";
                 break;
             }
-            if (!returnToRun(messages)) {
+            if (!returnToRun(link, messages)) {
                 status = kExitFailed;
                 result.outcome = "failed";
                 break;
@@ -385,7 +376,7 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
             result.outcome = "completed";
             break;
         default:
-            status = runTransferCommand(session, port);
+            status = runTransferCommand(session);
             break;
         }
     }

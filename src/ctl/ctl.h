@@ -2,8 +2,11 @@
 // zar4ctl as a function: the command line's whole behaviour over given streams, so that the
 // program's main() only gathers its surroundings and the tests can run it in-process too.
 
+#include "link/serial_link.h"
+
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,13 +37,12 @@ struct CtlEnvironment {
 
 int runCtl(const std::vector<std::string>& args, CtlEnvironment& env);
 
-class ConsoleMessages;
 // The exit status when the link could not be opened or the sensor not stopped: a rate the
 // port refuses is a port-setting error (status 2), anything else a failure (status 1).
-int linkFailureStatus(const ConsoleMessages& messages);
+int linkFailureStatus(const LinkFailure& failure);
 
-// The port number for a --port value: COM n (1-256) or a device path, which is given a free
-// port slot. -1 (with the reason in `why`) when the value is neither.
-int resolvePort(const std::string& port, std::string& why);
+// The port a --port value names: COM n (1-256) through the port map, or a device path, opened
+// as itself. Nothing (with the reason in `why`) when the value is neither.
+std::optional<PortAddress> resolvePort(const std::string& port, std::string& why);
 
 } // namespace zar4::ctl

@@ -78,6 +78,7 @@ public:
     void setItemText(const std::string& text) override;
     void setProgress(int position) override;
     void pump() override { inner_.pump(); }
+    StopRequest& stopRequest() override { return inner_.stopRequest(); }
     MessageService& messages() override { return messages_; }
     void wireBytes(int bytes) override;
     void itemStarted(ItemKind kind, int item) override;

@@ -232,7 +232,7 @@ bool Report::invalidFiles(const Backup& backup, const TransferRequest& choice) {
 }
 
 TransferOutcome verifySensor(const TransferRequest& request, const Backup& files,
-                             const std::set<std::pair<ItemKind, int>>& only, int port,
+                             const std::set<std::pair<ItemKind, int>>& only, SerialLink& link,
                              ConsoleLine& line, MessageService& messages, bool showProgress,
                              Report& report) {
     TransferRequest read = request;
@@ -240,7 +240,7 @@ TransferOutcome verifySensor(const TransferRequest& request, const Backup& files
     VerifySink sink(files, only, report);
     ConsoleView console(line, messages, showProgress, plannedWireBytes(read));
     EventView view(console, messages, report.events, plannedWireBytes(read));
-    TransferOutcome outcome = runTransfer(read, view, port, &sink);
+    TransferOutcome outcome = runTransfer(read, view, link, &sink);
     console.finish();
     view.finish();
     return outcome;

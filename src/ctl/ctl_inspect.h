@@ -44,11 +44,11 @@ struct Report {
     bool invalidFiles(const Backup& backup, const TransferRequest& choice);
 };
 
-// Reads what `request` chooses from the sensor on `port` (connected) and compares it with
+// Reads what `request` chooses from the sensor on `link` (connected) and compares it with
 // `files`, reporting each difference; an item whose file is not Present, or (when `only` is
 // not empty) that is not in `only`, is not read. The outcome is the read's.
 TransferOutcome verifySensor(const TransferRequest& request, const Backup& files,
-                             const std::set<std::pair<ItemKind, int>>& only, int port,
+                             const std::set<std::pair<ItemKind, int>>& only, SerialLink& link,
                              ConsoleLine& line, MessageService& messages, bool showProgress,
                              Report& report);
 

@@ -7,7 +7,7 @@
 #include "ctl/json_lines.h"
 #include "link/port_access.h"
 #include "link/port_map.h"
-#include "link/serial_port.h"
+#include "link/serial_link.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,14 +1,8 @@
 #include "link/protocol.h"
 
-#include "link/serial_port.h"
-
 #include <cstring>
 
 namespace zar4 {
-
-std::uint8_t transferBuffer[kTransferBufferSize] = {};
-std::string lastErrorText;
-int currentPort = 0;
 
 namespace {
 
@@ -29,6 +23,7 @@ constexpr const char* kChecksumError = "Error in checking sum of communication."
 constexpr const char* kSensorGotInvalidData = "ZAR4 recieved an invalid communication data.";
 constexpr const char* kModeNotSecured = "Communication mode is not secured.";
 constexpr const char* kModeRefused = "Failed to secure PC communication mode.";
+constexpr const char* kModeRequest = "mode request";
 
 // The largest frame either way: a command byte, 257 payload bytes and the checksum.
 constexpr int kMaxFrame = 1 + 257 + 1;
@@ -60,7 +55,7 @@ std::uint8_t checksum(const std::uint8_t* bytes, int count) {
     return static_cast<std::uint8_t>(0xFF - (sum & 0xFF));
 }
 
-void sendCommand(int port, Command code, const std::uint8_t* payload, int payloadSize) {
+void sendCommand(SerialLink& link, Command code, const std::uint8_t* payload, int payloadSize) {
     if (payloadSize < 0 || payloadSize > kMaxFrame - 2 || (payloadSize > 0 && !payload)) {
         return; // no such frame exists; the missing reply tells the caller
     }
@@ -71,31 +66,32 @@ void sendCommand(int port, Command code, const std::uint8_t* payload, int payloa
     }
     frame[payloadSize + 1] = checksum(frame, payloadSize + 1);
     // One write of the whole frame: the sensor reads a command as one burst.
-    (void)writePort(port, frame, payloadSize + 2);
+    (void)link.port().write(frame, payloadSize + 2);
 }
 
-bool receiveReply(int port, std::uint8_t* destination, int dataSize, int timeoutMs) {
-    if (dataSize < 0 || dataSize > kMaxFrame - 2 || (dataSize > 0 && !destination)) {
-        lastErrorText = kInvalidResponse;
+bool receiveReply(SerialLink& link, std::uint8_t* destination, int dataSize, int timeoutMs,
+                  const char* exchange) {
+    auto failed = [&](LinkFailureKind kind, const char* text) {
+        link.fail(kind, text, exchange);
         return false;
+    };
+    if (dataSize < 0 || dataSize > kMaxFrame - 2 || (dataSize > 0 && !destination)) {
+        return failed(LinkFailureKind::BadReply, kInvalidResponse);
     }
-    (void)setReadTimeout(port, timeoutMs);
+    (void)link.port().setReadTimeout(timeoutMs);
     std::uint8_t reply[kMaxFrame];
     const int expected = dataSize + 2;
-    const int got = readPort(port, reply, expected);
+    const int got = link.port().read(reply, expected);
     if (got <= 0) {
-        lastErrorText = kNoResponse;
-        return false;
+        return failed(LinkFailureKind::NoResponse, kNoResponse);
     }
     if (reply[0] != ACK) {
-        lastErrorText = kInvalidResponse;
-        return false;
+        return failed(LinkFailureKind::BadReply, kInvalidResponse);
     }
     if (got < expected) {
         // The reply stopped short: its checksum cannot be checked, so the frame counts as a
         // damaged one, and none of it is handed on as data.
-        lastErrorText = kChecksumError;
-        return false;
+        return failed(LinkFailureKind::Checksum, kChecksumError);
     }
     unsigned sum = ACK;
     for (int i = 0; i < dataSize; ++i) {
@@ -103,53 +99,52 @@ bool receiveReply(int port, std::uint8_t* destination, int dataSize, int timeout
         sum += reply[1 + i];
     }
     if (reply[dataSize + 1] != static_cast<std::uint8_t>(0xFF - (sum & 0xFF))) {
-        lastErrorText = kChecksumError;
-        return false;
+        return failed(LinkFailureKind::Checksum, kChecksumError);
     }
     return true;
 }
 
-bool requestPcMode(int port) {
-    static constexpr std::uint8_t kModeRequest[3] = {0x43, 0x50, 0x6C}; // "CPl"
-    (void)writePort(port, kModeRequest, 3);
+bool requestPcMode(SerialLink& link) {
+    SerialPort& port = link.port();
+    auto failed = [&](LinkFailureKind kind, const char* text) {
+        link.fail(kind, text, kModeRequest);
+        return false;
+    };
+    static constexpr std::uint8_t kModeBytes[3] = {0x43, 0x50, 0x6C}; // "CPl"
+    (void)port.write(kModeBytes, 3);
 
     std::uint8_t byte = 0;
-    if (readPort(port, &byte, 1) != 1) {
-        lastErrorText = kNoResponse;
-        return false;
+    if (port.read(&byte, 1) != 1) {
+        return failed(LinkFailureKind::NoResponse, kNoResponse);
     }
     if (byte == NAK) {
-        lastErrorText = kSensorGotInvalidData;
-        (void)purgeReceive(port);
-        return false;
+        (void)port.purgeReceive();
+        return failed(LinkFailureKind::Nak, kSensorGotInvalidData);
     }
     // Stray bytes ahead of the ACK are skipped as long as at least the ACK and the mode byte
     // could still be among the bytes already waiting.
     while (byte != ACK) {
-        if (bytesWaiting(port) < 2 || readPort(port, &byte, 1) != 1) {
-            lastErrorText = kInvalidResponse;
-            return false;
+        if (port.bytesWaiting() < 2 || port.read(&byte, 1) != 1) {
+            return failed(LinkFailureKind::BadReply, kInvalidResponse);
         }
     }
-    if (readPort(port, &byte, 1) != 1) {
-        lastErrorText = kModeNotSecured;
-        return false;
+    if (port.read(&byte, 1) != 1) {
+        return failed(LinkFailureKind::ModeNotSecured, kModeNotSecured);
     }
     if (byte != PC_MODE) {
-        lastErrorText = kModeRefused;
-        return false;
+        return failed(LinkFailureKind::ModeRefused, kModeRefused);
     }
     return true;
 }
 
-bool exchange(int port, Command code) {
+bool exchange(SerialLink& link, Command code) {
     const CommandInfo* info = commandInfo(static_cast<std::uint8_t>(code));
     if (info == nullptr) {
-        lastErrorText = kInvalidResponse; // the sensor knows no such command
+        link.fail(LinkFailureKind::BadReply, kInvalidResponse); // the sensor knows no such command
         return false;
     }
-    sendCommand(port, code, transferBuffer, info->payloadSize);
-    return receiveReply(port, transferBuffer, info->replySize, info->timeoutMs);
+    sendCommand(link, code, link.transferBuffer, info->payloadSize);
+    return receiveReply(link, link.transferBuffer, info->replySize, info->timeoutMs, info->name);
 }
 
 bool blockIsThisModel(const std::uint8_t* block) {

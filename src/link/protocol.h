@@ -1,6 +1,8 @@
 #pragma once
 // The sensor's byte protocol: the mode request, command frames with their checksum, and the
-// judgement of replies. A failed exchange returns false and leaves its words in lastErrorText.
+// judgement of replies. A failed exchange returns false and leaves its failure on the link.
+
+#include "link/serial_link.h"
 
 #include <cstdint>
 #include <string>
@@ -37,19 +39,15 @@ const CommandInfo& commandInfo(Command code);
 // 0xFF minus the sum of the bytes, modulo 256.
 std::uint8_t checksum(const std::uint8_t* bytes, int count);
 
-// The program-wide state of the link.
-constexpr int kTransferBufferSize = 260;
-extern std::uint8_t transferBuffer[kTransferBufferSize];
-extern std::string lastErrorText;
-extern int currentPort;
+void sendCommand(SerialLink& link, Command code, const std::uint8_t* payload, int payloadSize);
+// `exchange` names what the reply answers (a command's name) in a failure.
+bool receiveReply(SerialLink& link, std::uint8_t* destination, int dataSize, int timeoutMs,
+                  const char* exchange = "");
+bool requestPcMode(SerialLink& link);
 
-void sendCommand(int port, Command code, const std::uint8_t* payload, int payloadSize);
-bool receiveReply(int port, std::uint8_t* destination, int dataSize, int timeoutMs);
-bool requestPcMode(int port);
-
-// One whole exchange with the table's sizes and time-out: payload from transferBuffer, reply
-// data into transferBuffer.
-bool exchange(int port, Command code);
+// One whole exchange with the table's sizes and time-out: payload from the link's
+// transferBuffer, reply data into it.
+bool exchange(SerialLink& link, Command code);
 
 // 4 * (bank + 1) + 2 * half.
 inline int halfSelector(int bank, int half) {

@@ -1,4 +1,4 @@
-// The port table on the Linux terminal interface. Everything goes through the kernel's
+// The serial port on the Linux terminal interface. Everything goes through the kernel's
 // termios2 requests (TCGETS2 / TCSETS2), the only form that carries rates without a
 // B-constant (14400, 56000, 128000, 256000), which is why this file does not use <termios.h>.
 
@@ -6,7 +6,6 @@
 
 #include "link/line_settings.h"
 #include "link/port_access.h"
-#include "link/port_map.h"
 
 #include <algorithm>
 #include <array>
@@ -28,7 +27,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct PortSlot {
+} // namespace
+
+struct SerialPort::State {
     int handle = -1;
     bool isOpen = false;
     int readTimeoutMs = 1000;
@@ -38,27 +39,15 @@ struct PortSlot {
     bool marksErrors = false;
     ParityMarkDecoder decoder;
     std::vector<std::uint8_t> received;
+    // What opening changed, put back at close: the line settings and the low-latency flag.
+    termios2 foundSettings{};
+    bool settingsFound = false;
+    bool lowLatencySet = false;
 };
 
-// The ports by number: slot n - 1 is COM n.
-using PortTable = std::array<PortSlot, kPortCount>;
-PortTable portTable;
-std::string openFailure;
+namespace {
 
-// Records why `device` could not be opened (errno as the failing call left it) and gives the
-// failure result.
-int openFailed(const std::string& device, int systemError) {
-    openFailure = portOpenFailureReason(device, systemError);
-    return 3;
-}
-
-PortSlot* usableSlot(int port) {
-    if (port < 1 || port > kPortCount) {
-        return nullptr;
-    }
-    PortSlot& slot = portTable[static_cast<std::size_t>(port - 1)];
-    return slot.isOpen ? &slot : nullptr;
-}
+using PortSlot = SerialPort::State;
 
 LineTermios fromKernel(const termios2& k) {
     LineTermios t;
@@ -124,16 +113,25 @@ bool makeRaw(int fd) {
 
 // Many USB adapters hold small replies back for up to 16 ms unless asked for low latency; a
 // pattern is hundreds of small exchanges. Drivers that do not offer it are left as they are.
-void askForLowLatency(int fd) {
+// True when this open turned the flag on, so that closing turns it off again.
+bool askForLowLatency(int fd) {
     serial_struct ss{};
     if (::ioctl(fd, TIOCGSERIAL, &ss) != 0) {
-        return;
+        return false;
     }
     if ((ss.flags & ASYNC_LOW_LATENCY) != 0) {
-        return;
+        return false;
     }
     ss.flags |= ASYNC_LOW_LATENCY;
-    (void)::ioctl(fd, TIOCSSERIAL, &ss);
+    return ::ioctl(fd, TIOCSSERIAL, &ss) == 0;
+}
+
+void dropLowLatency(int fd) {
+    serial_struct ss{};
+    if (::ioctl(fd, TIOCGSERIAL, &ss) == 0 && (ss.flags & ASYNC_LOW_LATENCY) != 0) {
+        ss.flags &= ~ASYNC_LOW_LATENCY;
+        (void)::ioctl(fd, TIOCSSERIAL, &ss);
+    }
 }
 
 // Undoes an open: exclusive mode off (it belongs to the device, not to this descriptor, and
@@ -159,18 +157,29 @@ bool setModemLine(int fd, int line, LineLevel level) {
 
 } // namespace
 
-int openPort(int port, int /*receiveQueue*/, int /*sendQueue*/) {
+SerialPort::SerialPort() : state_(std::make_unique<State>()) {}
+
+SerialPort::~SerialPort() {
+    (void)close();
+}
+
+// Records why `device` could not be opened (errno as the failing call left it) and gives the
+// failure result.
+int SerialPort::openFailed(const std::string& device, int systemError) {
+    openFailure_ = portOpenFailureReason(device, systemError);
+    openError_ = systemError;
+    return 3;
+}
+
+int SerialPort::open(const std::string& device, int /*receiveQueue*/, int /*sendQueue*/) {
     // The queue sizes have no counterpart here: the kernel's tty buffers are fixed and larger
     // than any frame of the sensor.
-    if (port < 1 || port > kPortCount) {
-        return 1;
-    }
-    PortSlot& slot = portTable[static_cast<std::size_t>(port - 1)];
+    State& slot = *state_;
     if (slot.isOpen) {
         return 2;
     }
-    openFailure.clear();
-    const std::string device = devicePathForPort(port);
+    openFailure_.clear();
+    openError_ = 0;
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return openFailed(device, errno);
@@ -190,12 +199,15 @@ int openPort(int port, int /*receiveQueue*/, int /*sendQueue*/) {
         ::close(fd);
         return openFailed(device, error);
     }
-    if (!makeRaw(fd)) {
+    // The settings the line had, for closing to put back: the next program on the line (a
+    // terminal, the sensor's other tools) finds it as it was.
+    slot.settingsFound = ::ioctl(fd, TCGETS2, &slot.foundSettings) == 0;
+    if (!slot.settingsFound || !makeRaw(fd)) {
         const int error = errno;
         releaseDevice(fd);
         return openFailed(device, error);
     }
-    askForLowLatency(fd);
+    slot.lowLatencySet = askForLowLatency(fd);
 
     slot.handle = fd;
     slot.isOpen = true;
@@ -205,14 +217,14 @@ int openPort(int port, int /*receiveQueue*/, int /*sendQueue*/) {
     dropReceived(slot);
     // As on the sensor's original platform, a device that refuses the default line settings
     // still counts as opened: the connect sets the chosen rate next and fails visibly there.
-    (void)configurePort(port, defaultPortSettings);
-    (void)setReadTimeout(port, 1000);
-    (void)setWriteTimeout(port, 1000);
+    (void)configure(defaultPortSettings);
+    (void)setReadTimeout(1000);
+    (void)setWriteTimeout(1000);
     return 0;
 }
 
-int configurePort(int port, std::uint32_t settingsCode) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::configure(std::uint32_t settingsCode) {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr) {
         return 1;
     }
@@ -250,8 +262,8 @@ int configurePort(int port, std::uint32_t settingsCode) {
     return 0;
 }
 
-int setReadTimeout(int port, int milliseconds) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::setReadTimeout(int milliseconds) {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr) {
         return 1;
     }
@@ -262,8 +274,8 @@ int setReadTimeout(int port, int milliseconds) {
     return 0;
 }
 
-int setWriteTimeout(int port, int milliseconds) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::setWriteTimeout(int milliseconds) {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr) {
         return 1;
     }
@@ -274,8 +286,8 @@ int setWriteTimeout(int port, int milliseconds) {
     return 0;
 }
 
-int readPort(int port, void* buffer, int count) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::read(void* buffer, int count) {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr || buffer == nullptr || count <= 0) {
         return 0;
     }
@@ -323,8 +335,8 @@ int readPort(int port, void* buffer, int count) {
     }
 }
 
-int writePort(int port, const void* buffer, int count) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::write(const void* buffer, int count) {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr || buffer == nullptr || count <= 0) {
         return 0;
     }
@@ -362,8 +374,8 @@ int writePort(int port, const void* buffer, int count) {
     return sent;
 }
 
-int bytesWaiting(int port) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::bytesWaiting() {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr) {
         return 0;
     }
@@ -390,8 +402,8 @@ int bytesWaiting(int port) {
     return static_cast<int>(slot->received.size());
 }
 
-int purgeReceive(int port) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::purgeReceive() {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr) {
         return 1;
     }
@@ -400,8 +412,8 @@ int purgeReceive(int port) {
     return 0;
 }
 
-int closePort(int port) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::close() {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr) {
         return 1;
     }
@@ -417,6 +429,15 @@ int closePort(int port) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     (void)::ioctl(slot->handle, TCFLSH, TCOFLUSH);
+    // Closing undoes opening: the line settings and the latency found at open come back.
+    if (slot->settingsFound) {
+        (void)::ioctl(slot->handle, TCSETS2, &slot->foundSettings);
+    }
+    if (slot->lowLatencySet) {
+        dropLowLatency(slot->handle);
+    }
+    slot->settingsFound = false;
+    slot->lowLatencySet = false;
     const int fd = slot->handle;
     // Linux releases the descriptor even when close() reports an error, so the slot is free
     // either way: keeping it "open" would leave a descriptor number that the system may hand
@@ -427,12 +448,8 @@ int closePort(int port) {
     return releaseDevice(fd) == 0 ? 0 : 2;
 }
 
-std::string lastOpenFailure() {
-    return openFailure;
-}
-
-bool portIsOpen(int port) {
-    return usableSlot(port) != nullptr;
+bool SerialPort::isOpen() const {
+    return state_->isOpen;
 }
 
 } // namespace zar4

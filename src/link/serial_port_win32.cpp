@@ -1,4 +1,4 @@
-// The port table on the Windows serial interface: a device handle per port, the settings code
+// The serial port on the Windows serial interface: a device handle, the settings code
 // turned into a DCB and the time-outs into COMMTIMEOUTS (see comm_settings.h), plain blocking
 // ReadFile and WriteFile bounded by those time-outs. No overlapped input and output and no
 // event waiting: the time-outs alone bound every call.
@@ -8,36 +8,25 @@
 #include "common/file_access.h"
 #include "link/comm_settings.h"
 #include "link/port_access.h"
-#include "link/port_map.h"
 
-#include <array>
 #include <windows.h>
 
 namespace zar4 {
 
-namespace {
+namespace {} // namespace
 
-struct PortSlot {
+struct SerialPort::State {
     HANDLE handle = INVALID_HANDLE_VALUE;
     bool isOpen = false;
+    // What opening found, put back at close: the line settings and the time-outs.
+    DCB foundState{};
+    COMMTIMEOUTS foundTimeouts{};
+    bool timeoutsFound = false;
 };
 
-// The ports by number: slot n - 1 is COM n.
-std::array<PortSlot, kPortCount> portTable;
-std::string openFailure;
+namespace {
 
-PortSlot* usableSlot(int port) {
-    if (port < 1 || port > kPortCount) {
-        return nullptr;
-    }
-    PortSlot& slot = portTable[static_cast<std::size_t>(port - 1)];
-    return slot.isOpen ? &slot : nullptr;
-}
-
-int openFailed(const std::string& device, DWORD systemError) {
-    openFailure = portOpenFailureReason(device, static_cast<int>(systemError));
-    return 3;
-}
+using PortSlot = SerialPort::State;
 
 CommState fromDcb(const DCB& d) {
     CommState s;
@@ -96,8 +85,7 @@ COMMTIMEOUTS toTimeouts(const CommTimeoutValues& t) {
             t.writeTotalTimeoutMultiplier, t.writeTotalTimeoutConstant};
 }
 
-int changeTimeouts(int port, int milliseconds, bool (*apply)(int, CommTimeoutValues&)) {
-    PortSlot* slot = usableSlot(port);
+int changeTimeouts(PortSlot* slot, int milliseconds, bool (*apply)(int, CommTimeoutValues&)) {
     if (slot == nullptr) {
         return 1;
     }
@@ -115,44 +103,55 @@ int changeTimeouts(int port, int milliseconds, bool (*apply)(int, CommTimeoutVal
 
 } // namespace
 
-int openPort(int port, int receiveQueue, int sendQueue) {
-    if (port < 1 || port > kPortCount) {
-        return 1;
-    }
-    PortSlot& slot = portTable[static_cast<std::size_t>(port - 1)];
+SerialPort::SerialPort() : state_(std::make_unique<State>()) {}
+
+SerialPort::~SerialPort() {
+    (void)close();
+}
+
+int SerialPort::openFailed(const std::string& device, int systemError) {
+    openFailure_ = portOpenFailureReason(device, systemError);
+    openError_ = systemError;
+    return 3;
+}
+
+int SerialPort::open(const std::string& device, int receiveQueue, int sendQueue) {
+    State& slot = *state_;
     if (slot.isOpen) {
         return 2;
     }
-    openFailure.clear();
-    const std::string device = devicePathForPort(port);
+    openFailure_.clear();
+    openError_ = 0;
     // Share mode 0: a port another program holds is refused (ERROR_ACCESS_DENIED), and no
     // other program gets it while we hold it.
     const HANDLE handle = ::CreateFileW(utf16FromUtf8(device).c_str(), GENERIC_READ | GENERIC_WRITE,
                                         0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        return openFailed(device, ::GetLastError());
+        return openFailed(device, static_cast<int>(::GetLastError()));
     }
     // A port map entry that names a plain file or a disk is no serial port: it has no line
-    // settings to read.
+    // settings to read. What it has is kept, for closing to put back.
     DCB probe{};
     probe.DCBlength = sizeof probe;
     if (::GetFileType(handle) != FILE_TYPE_CHAR || !::GetCommState(handle, &probe)) {
         ::CloseHandle(handle);
         return openFailed(device, ERROR_INVALID_FUNCTION);
     }
+    slot.foundState = probe;
+    slot.timeoutsFound = ::GetCommTimeouts(handle, &slot.foundTimeouts) != FALSE;
     (void)::SetupComm(handle, static_cast<DWORD>(receiveQueue), static_cast<DWORD>(sendQueue));
     slot.handle = handle;
     slot.isOpen = true;
     // As on the sensor's original platform, a device that refuses the default line settings
     // still counts as opened: the connect sets the chosen rate next and fails visibly there.
-    (void)configurePort(port, defaultPortSettings);
-    (void)setReadTimeout(port, 1000);
-    (void)setWriteTimeout(port, 1000);
+    (void)configure(defaultPortSettings);
+    (void)setReadTimeout(1000);
+    (void)setWriteTimeout(1000);
     return 0;
 }
 
-int configurePort(int port, std::uint32_t settingsCode) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::configure(std::uint32_t settingsCode) {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr) {
         return 1;
     }
@@ -174,16 +173,16 @@ int configurePort(int port, std::uint32_t settingsCode) {
     return ::SetCommState(slot->handle, &dcb) ? 0 : 2;
 }
 
-int setReadTimeout(int port, int milliseconds) {
-    return changeTimeouts(port, milliseconds, applyReadTimeout);
+int SerialPort::setReadTimeout(int milliseconds) {
+    return changeTimeouts(state_->isOpen ? state_.get() : nullptr, milliseconds, applyReadTimeout);
 }
 
-int setWriteTimeout(int port, int milliseconds) {
-    return changeTimeouts(port, milliseconds, applyWriteTimeout);
+int SerialPort::setWriteTimeout(int milliseconds) {
+    return changeTimeouts(state_->isOpen ? state_.get() : nullptr, milliseconds, applyWriteTimeout);
 }
 
-int readPort(int port, void* buffer, int count) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::read(void* buffer, int count) {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr || buffer == nullptr || count <= 0) {
         return 0;
     }
@@ -195,8 +194,8 @@ int readPort(int port, void* buffer, int count) {
     return static_cast<int>(got);
 }
 
-int writePort(int port, const void* buffer, int count) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::write(const void* buffer, int count) {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr || buffer == nullptr || count <= 0) {
         return 0;
     }
@@ -208,8 +207,8 @@ int writePort(int port, const void* buffer, int count) {
     return static_cast<int>(sent);
 }
 
-int bytesWaiting(int port) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::bytesWaiting() {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr) {
         return 0;
     }
@@ -221,8 +220,8 @@ int bytesWaiting(int port) {
     return static_cast<int>(status.cbInQue);
 }
 
-int purgeReceive(int port) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::purgeReceive() {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr) {
         return 1;
     }
@@ -230,10 +229,15 @@ int purgeReceive(int port) {
     return 0;
 }
 
-int closePort(int port) {
-    PortSlot* slot = usableSlot(port);
+int SerialPort::close() {
+    PortSlot* slot = state_->isOpen ? state_.get() : nullptr;
     if (slot == nullptr) {
         return 1;
+    }
+    // Closing undoes opening: the line settings and time-outs found at open come back.
+    (void)::SetCommState(slot->handle, &slot->foundState);
+    if (slot->timeoutsFound) {
+        (void)::SetCommTimeouts(slot->handle, &slot->foundTimeouts);
     }
     const HANDLE handle = slot->handle;
     // The handle is gone even when the system reports an error: a slot kept open would hold a
@@ -243,12 +247,8 @@ int closePort(int port) {
     return ::CloseHandle(handle) ? 0 : 2;
 }
 
-std::string lastOpenFailure() {
-    return openFailure;
-}
-
-bool portIsOpen(int port) {
-    return usableSlot(port) != nullptr;
+bool SerialPort::isOpen() const {
+    return state_->isOpen;
 }
 
 } // namespace zar4

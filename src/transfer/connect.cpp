@@ -1,5 +1,4 @@
 #include "link/protocol.h"
-#include "link/serial_port.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_texts.h"
 
@@ -7,9 +6,40 @@ namespace zar4 {
 
 namespace {
 
-constexpr int kQueueSize = 512;
 // Parity code 1 (none) in bits 8-10 of the settings code: the sensor's line has no parity.
 constexpr std::uint32_t kNoParity = 0x100;
+
+// Shows the link's failure and gives false.
+bool tell(SerialLink& link, MessageService& messages) {
+    messages.error(link.lastErrorText());
+    return false;
+}
+
+// A port whose driver refuses the rate would talk to the sensor at the wrong speed, so a
+// refused setting counts as an invalid baud rate rather than being passed over.
+bool setBaudRate(SerialLink& link, int baudIndex, MessageService& messages) {
+    int code = baudCodeForIndex(baudIndex);
+    if (code < 0 || link.configure(static_cast<std::uint32_t>(code) | kNoParity) != 0) {
+        link.fail(LinkFailureKind::BaudRateInvalid, texts::kBaudRateInvalid);
+        tell(link, messages);
+        link.close();
+        return false;
+    }
+    return true;
+}
+
+// "Failed to open COM port." with the device and the system's reason on the next line, so
+// that the operator knows whether to plug the adapter in, join a group or close a program.
+bool openLink(SerialLink& link, const PortAddress& port, MessageService& messages) {
+    if (link.open(port))
+        return true;
+    const LinkFailure failure = link.lastFailure();
+    link.fail(LinkFailureKind::OpenFailed,
+              failure.text.empty() ? std::string(texts::kFailedToOpenPort)
+                                   : std::string(texts::kFailedToOpenPort) + "\n" + failure.text,
+              {}, failure.systemError);
+    return tell(link, messages);
+}
 
 } // namespace
 
@@ -21,73 +51,43 @@ int baudCodeForIndex(int baudIndex) {
     return kCodes[baudIndex];
 }
 
-// A port whose driver refuses the rate would talk to the sensor at the wrong speed, so a
-// refused setting counts as an invalid baud rate rather than being passed over.
-static bool setBaudRate(int port, int baudIndex, MessageService& messages) {
-    int code = baudCodeForIndex(baudIndex);
-    if (code < 0 || configurePort(port, static_cast<std::uint32_t>(code) | kNoParity) != 0) {
-        messages.error(texts::kBaudRateInvalid);
-        closePort(port);
-        return false;
-    }
+bool openSensorPort(SerialLink& link, const PortAddress& port, int baudIndex,
+                    MessageService& messages) {
+    return openLink(link, port, messages) && setBaudRate(link, baudIndex, messages);
+}
+
+bool connectExchanges(SerialLink& link, MessageService& messages) {
+    link.port().purgeReceive();
+    if (!requestPcMode(link))
+        return tell(link, messages);
+    link.port().purgeReceive();
+    if (!exchange(link, Command::Stop))
+        return tell(link, messages);
     return true;
 }
 
-// "Failed to open COM port." with the device and the system's reason on the next line, so
-// that the operator knows whether to plug the adapter in, join a group or close a program.
-static void showOpenFailure(MessageService& messages) {
-    const std::string reason = lastOpenFailure();
-    messages.error(reason.empty() ? std::string(texts::kFailedToOpenPort)
-                                  : std::string(texts::kFailedToOpenPort) + "\n" + reason);
-}
-
-bool openSensorPort(int port, int baudIndex, MessageService& messages) {
-    currentPort = port;
-    if (openPort(port, kQueueSize, kQueueSize) != 0) {
-        showOpenFailure(messages);
+bool connectSensor(SerialLink& link, const PortAddress& port, int baudIndex,
+                   MessageService& messages, bool askFirst) {
+    if (!openLink(link, port, messages))
         return false;
-    }
-    return setBaudRate(port, baudIndex, messages);
-}
-
-bool connectExchanges(int port, MessageService& messages) {
-    purgeReceive(port);
-    if (!requestPcMode(port)) {
-        messages.error(lastErrorText);
-        return false;
-    }
-    purgeReceive(port);
-    if (!exchange(port, Command::Stop)) {
-        messages.error(lastErrorText);
-        return false;
-    }
-    return true;
-}
-
-bool connectSensor(int port, int baudIndex, MessageService& messages, bool askFirst) {
-    currentPort = port;
-    if (openPort(port, kQueueSize, kQueueSize) != 0) {
-        showOpenFailure(messages);
-        return false;
-    }
     if (askFirst && !messages.ask(texts::kAgreeToStop)) {
-        closePort(port);
+        link.close();
         return false;
     }
-    if (!setBaudRate(port, baudIndex, messages))
+    if (!setBaudRate(link, baudIndex, messages))
         return false;
-    if (!connectExchanges(port, messages)) {
-        closePort(port);
+    if (!connectExchanges(link, messages)) {
+        link.close();
         return false;
     }
     return true;
 }
 
-bool returnToRun(MessageService& messages) {
-    bool ok = exchange(currentPort, Command::Run);
+bool returnToRun(SerialLink& link, MessageService& messages) {
+    bool ok = exchange(link, Command::Run);
     if (!ok)
-        messages.error(lastErrorText);
-    closePort(currentPort);
+        tell(link, messages);
+    link.close();
     return ok;
 }
 

@@ -10,7 +10,6 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -27,13 +26,10 @@ constexpr int kReplyLookMs = 10;
 
 } // namespace
 
-CComuDlg::CComuDlg(const TransferRequest& request, int port, MessageService& messages,
+CComuDlg::CComuDlg(const TransferRequest& request, SerialLink& link, MessageService& messages,
                    QWidget* parent)
-    : QDialog(parent), request_(request), port_(port), messages_(messages),
+    : QDialog(parent), request_(request), link_(link), messages_(messages),
       boxOwner_(messages, this) {
-    // A CANCEL that came too late for the previous transfer never reaches this one.
-    stopRequest = StopRequest::None;
-
     setWindowTitle(QStringLiteral("Communication"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -98,7 +94,7 @@ void CComuDlg::onTimer1() {
     running_ = true;
     progressBar_->setRange(0, kProgressMaximum);
     progressBar_->setValue(0);
-    TransferOutcome outcome = runTransfer(request_, *this, port_);
+    TransferOutcome outcome = runTransfer(request_, *this, link_);
     running_ = false;
     endTransfer(outcome);
 }
@@ -126,7 +122,7 @@ void CComuDlg::onCancel() {
     // Seen by the transfer after the current pattern block (or before its first item when
     // the click comes before it starts). Once it has ended the button is disabled.
     if (!outcome_)
-        stopRequest = StopRequest::Cancelled;
+        requestStop(StopRequest::Cancelled);
 }
 
 void CComuDlg::reject() {
@@ -166,10 +162,7 @@ void CComuDlg::setProgress(int position) {
 void CComuDlg::pump() {
     // Lets through what is waiting: a CANCEL click only sets the stop request, and nothing
     // deletes this window while a transfer runs in it.
-    QPointer<CComuDlg> self(this);
     QCoreApplication::processEvents();
-    if (!self)
-        stopRequest = StopRequest::Cancelled;
 }
 
 int CComuDlg::awaitSlowReply(int timeoutMs, const std::function<bool()>& replyArriving) {

@@ -22,9 +22,9 @@ class CComuDlg : public QDialog, public TransferView {
 public:
     static constexpr int kStartDelayMs = 300; // timer 1
 
-    // `port` is the connected port the transfer uses; the boxes of the transfer go through
+    // `link` is the connected link the transfer uses; the boxes of the transfer go through
     // `messages`.
-    CComuDlg(const TransferRequest& request, int port, MessageService& messages,
+    CComuDlg(const TransferRequest& request, SerialLink& link, MessageService& messages,
              QWidget* parent = nullptr);
     ~CComuDlg() override;
 
@@ -52,7 +52,7 @@ private:
     void endTransfer(TransferOutcome outcome);
 
     TransferRequest request_;
-    int port_;
+    SerialLink& link_;
     MessageService& messages_;
     // The transfer's questions and its "Error" box belong to this window while it is open.
     ui::BoxOwnerScope boxOwner_;

@@ -3,7 +3,6 @@
 #include "common/file_access.h"
 #include "common/safe_file.h"
 #include "link/protocol.h"
-#include "link/serial_port.h"
 #include "params/parameter_file.h"
 #include "patterns/pattern_file.h"
 #include "transfer/transfer_texts.h"
@@ -15,8 +14,6 @@
 #include <vector>
 
 namespace zar4 {
-
-StopRequest stopRequest = StopRequest::None;
 
 namespace {
 
@@ -82,16 +79,16 @@ struct CheckedFile {
 
 class Transfer {
 public:
-    Transfer(const TransferRequest& request, TransferView& view, int port, ReadSink* sink)
-        : request_(request), view_(view), port_(port), sink_(sink) {}
+    Transfer(const TransferRequest& request, TransferView& view, SerialLink& link, ReadSink* sink)
+        : request_(request), view_(view), link_(link), buffer_(link.transferBuffer), sink_(sink) {}
 
     TransferOutcome run();
 
 private:
-    bool stopped() const { return stopRequest != StopRequest::None; }
+    bool stopped() const { return view_.stopRequest() != StopRequest::None; }
     bool chosen(int bank) const { return bankIsChosen(request_, bank); }
     void fail(const std::string& text) {
-        lastErrorText = text;
+        failureText_ = text;
         failed_ = true;
     }
 
@@ -121,42 +118,45 @@ private:
 
     const TransferRequest& request_;
     TransferView& view_;
-    int port_;
+    SerialLink& link_;
+    std::uint8_t* buffer_; // the link's transferBuffer
     ReadSink* sink_;
     bool failed_ = false;
+    std::string failureText_;
     bool anyDone_ = false;
     bool overwriteAgreed_ = false;
     std::array<CheckedFile, kCommonItem + 1> parameterFiles_;
     std::array<CheckedFile, kBankCount> patternFiles_;
 };
 
-// One command exchange with the table's sizes; the payload is already in transferBuffer and
-// the reply data land there. The progress bar moves between command and reply when asked.
+// One command exchange with the table's sizes; the payload is already in the link's
+// transferBuffer and the reply data land there. The progress bar moves between command and reply
+// when asked.
 bool Transfer::exchangeWithProgress(Command code, int progressBetween) {
     const CommandInfo& info = commandInfo(code);
-    sendCommand(port_, code, transferBuffer, info.payloadSize);
+    sendCommand(link_, code, buffer_, info.payloadSize);
     if (progressBetween >= 0)
         view_.setProgress(progressBetween);
     int timeoutMs = info.timeoutMs;
     // The sensor is silent while it writes its flash memory: the view may keep its window
     // drawn meanwhile, within the same time-out.
     if (code == Command::FlashPatternHalf)
-        timeoutMs =
-            std::clamp(view_.awaitSlowReply(timeoutMs, [this] { return bytesWaiting(port_) > 0; }),
-                       0, timeoutMs);
-    bool ok = receiveReply(port_, transferBuffer, info.replySize, timeoutMs);
+        timeoutMs = std::clamp(
+            view_.awaitSlowReply(timeoutMs, [this] { return link_.port().bytesWaiting() > 0; }), 0,
+            timeoutMs);
+    bool ok = receiveReply(link_, buffer_, info.replySize, timeoutMs, info.name);
     view_.wireBytes(frameBytes(code, ok));
     if (!ok)
-        failed_ = true; // receiveReply left its words in lastErrorText
+        fail(link_.lastErrorText());
     return ok;
 }
 
 // GetParameterBlock for an item, with the model check of the sensor's block for a bank.
 bool Transfer::queryParameterBlock(int item) {
-    transferBuffer[0] = static_cast<std::uint8_t>(item);
+    buffer_[0] = static_cast<std::uint8_t>(item);
     if (!exchangeWithProgress(Command::GetParameterBlock, kProgressQueried))
         return false;
-    if (item < kBankCount && !blockIsThisModel(transferBuffer)) {
+    if (item < kBankCount && !blockIsThisModel(buffer_)) {
         fail(texts::kModelNotZar4);
         return false;
     }
@@ -181,7 +181,7 @@ bool Transfer::mayCreate(const std::string& name) {
         overwriteAgreed_ = true;
         return true;
     }
-    stopRequest = StopRequest::Declined;
+    view_.requestStop(StopRequest::Declined);
     return false;
 }
 
@@ -216,16 +216,16 @@ bool Transfer::mayReplace(const std::string& name) {
 
 TransferOutcome Transfer::finish() {
     if (failed_ && !stopped()) {
-        view_.messages().error(lastErrorText);
+        view_.messages().error(failureText_);
         return TransferOutcome::Failed;
     }
     bool read = request_.operation == Operation::Read;
-    switch (stopRequest) {
+    switch (view_.stopRequest()) {
     case StopRequest::Declined:
-        stopRequest = StopRequest::None;
+        view_.requestStop(StopRequest::None);
         return TransferOutcome::Declined;
     case StopRequest::Cancelled:
-        stopRequest = StopRequest::None;
+        view_.requestStop(StopRequest::None);
         view_.setStatusText(texts::kAborted);
         return TransferOutcome::Cancelled;
     case StopRequest::None:
@@ -263,14 +263,14 @@ void Transfer::readItem(int item) {
     if (!queryParameterBlock(item))
         return;
     if (sink_) {
-        sink_->parameterBlock(item, transferBuffer);
+        sink_->parameterBlock(item, buffer_);
         anyDone_ = true;
         return;
     }
     std::string name = parameterFileName(request_.baseName, item);
     if (!mayReplace(name) || !mayCreate(name))
         return;
-    std::string text = wordLines(transferBuffer, common ? kCommonWords : kBankWords);
+    std::string text = wordLines(buffer_, common ? kCommonWords : kBankWords);
     std::string reason;
     if (!writeFileSafely(name, text, &reason)) {
         fail(withReason(texts::kFailedToCreateFile, reason));
@@ -294,16 +294,16 @@ void Transfer::readPatterns() {
 }
 
 // Asks the sensor for every block of the bank's pattern, both halves, handing each block's
-// `count` words (in transferBuffer) to `take`, which returns false after a failure. True when
+// `count` words (in buffer_) to `take`, which returns false after a failure. True when
 // the last block arrived; a failure or a stop ends it earlier.
 bool Transfer::receivePattern(int bank, const std::function<bool(int count)>& take) {
     bool complete = false;
     for (int half = 0; half < 2 && !failed_ && !stopped(); ++half) {
-        transferBuffer[0] = static_cast<std::uint8_t>(halfSelector(bank, half));
+        buffer_[0] = static_cast<std::uint8_t>(halfSelector(bank, half));
         if (!exchangeWithProgress(Command::LoadPatternHalf, -1))
             break;
         for (int block = 0; block < kHalfBlocks[half]; ++block) {
-            transferBuffer[0] = static_cast<std::uint8_t>(block);
+            buffer_[0] = static_cast<std::uint8_t>(block);
             if (!exchangeWithProgress(Command::GetPatternBlock, -1))
                 break;
             if (!take((block % 2 == 0) ? kEvenBlockPixels : kOddBlockPixels))
@@ -332,7 +332,7 @@ void Transfer::readPattern(int bank) {
         std::array<std::uint16_t, kEvenBlockPixels> words{};
         bool whole = receivePattern(bank, [&](int count) {
             for (int i = 0; i < count; ++i)
-                words[static_cast<std::size_t>(i)] = blockWord(transferBuffer, i);
+                words[static_cast<std::size_t>(i)] = blockWord(buffer_, i);
             sink_->patternWords(bank, words.data(), count);
             return true;
         });
@@ -356,7 +356,7 @@ void Transfer::readPattern(int bank) {
     std::array<std::uint8_t, kEvenBlockPixels * 3> pixels{};
     bool complete = receivePattern(bank, [&](int count) {
         for (int i = 0; i < count; ++i)
-            wordToFilePixel(blockWord(transferBuffer, i), &pixels[static_cast<std::size_t>(i) * 3]);
+            wordToFilePixel(blockWord(buffer_, i), &pixels[static_cast<std::size_t>(i) * 3]);
         if (file.write(pixels.data(), static_cast<std::size_t>(count) * 3))
             return true;
         fail(withReason(texts::kFailedToCreateFile, file.failure()));
@@ -479,7 +479,7 @@ bool Transfer::completeCommonFile(const std::string& name, std::uint8_t* block) 
         view_.itemSkipped(ItemKind::Parameters, kCommonItem, "not found");
         return false;
     }
-    std::copy(transferBuffer, transferBuffer + kBankWords * 2, block);
+    std::copy(buffer_, buffer_ + kBankWords * 2, block);
     for (int i = 0; i < kCommonWords; ++i)
         putBlockWord(block, i, checked.words[static_cast<std::size_t>(i)]);
     std::string reason;
@@ -523,7 +523,7 @@ void Transfer::writeItem(int item) {
         return;
     if (stopped())
         return;
-    std::copy(payload, payload + sizeof payload, transferBuffer);
+    std::copy(payload, payload + sizeof payload, buffer_);
     if (!exchangeWithProgress(Command::PutParameterBlock, kProgressParameterSent))
         return;
     anyDone_ = true;
@@ -565,11 +565,11 @@ void Transfer::writePattern(int bank) {
         reinterpret_cast<const std::uint8_t*>(file.bytes.data()) + kPatternHeaderSize;
     for (int half = 0; half < 2; ++half) {
         for (int block = 0; block < kHalfBlocks[half]; ++block) {
-            std::fill(transferBuffer, transferBuffer + 1 + kEvenBlockPixels * 2, 0);
-            transferBuffer[0] = static_cast<std::uint8_t>(block);
+            std::fill(buffer_, buffer_ + 1 + kEvenBlockPixels * 2, 0);
+            buffer_[0] = static_cast<std::uint8_t>(block);
             int count = (block % 2 == 0) ? kEvenBlockPixels : kOddBlockPixels;
             for (int i = 0; i < count; ++i, pixel += 3)
-                putBlockWord(transferBuffer + 1, i, filePixelToWord(pixel));
+                putBlockWord(buffer_ + 1, i, filePixelToWord(pixel));
             if (!exchangeWithProgress(Command::PutPatternBlock, -1))
                 return;
             view_.setProgress((half * 256 + block) * 256 / 208);
@@ -578,7 +578,7 @@ void Transfer::writePattern(int bank) {
                 return;
         }
         view_.setItemText(texts::kWritingFlash);
-        transferBuffer[0] = static_cast<std::uint8_t>(halfSelector(bank, half));
+        buffer_[0] = static_cast<std::uint8_t>(halfSelector(bank, half));
         if (!exchangeWithProgress(Command::FlashPatternHalf, -1))
             return;
         view_.setItemText(bankText);
@@ -619,9 +619,10 @@ std::int64_t plannedWireBytes(const TransferRequest& request) {
     return total;
 }
 
-TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, int port,
+TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, SerialLink& link,
                             ReadSink* sink) {
-    Transfer transfer(request, view, port, sink);
+    link.clearFailure();
+    Transfer transfer(request, view, link, sink);
     return transfer.run();
 }
 

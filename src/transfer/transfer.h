@@ -4,6 +4,7 @@
 // a TransferView (the progress window, the command line, the tests).
 
 #include "common/message_service.h"
+#include "link/serial_link.h"
 
 #include <cstdint>
 #include <functional>
@@ -28,10 +29,6 @@ enum class StopRequest { None, Cancelled, Declined };
 // the common parameters) and the pattern of a bank.
 enum class ItemKind { Parameters, Pattern };
 
-// Program-wide: CANCEL sets Cancelled, a refused overwrite Declined; a transfer that saw it
-// sets it back to None when it ends.
-extern StopRequest stopRequest;
-
 class TransferView {
 public:
     virtual ~TransferView() = default;
@@ -40,8 +37,13 @@ public:
     // Moves the progress bar (range 0-512) and makes the window visible.
     virtual void setProgress(int position) = 0;
     // Lets the events that are waiting through (once after every pattern block); a CANCEL
-    // click seen here sets stopRequest.
+    // click seen here sets the stop request.
     virtual void pump() = 0;
+    // The stop request of the transfer this view shows: CANCEL sets Cancelled, a refused
+    // overwrite Declined; the transfer that saw it sets it back to None when it ends. A view
+    // that passes its work on to another answers with that one's.
+    virtual StopRequest& stopRequest() { return stopRequest_; }
+    void requestStop(StopRequest request) { stopRequest() = request; }
     // Questions, notices and the "Error" box at the end of a failed transfer.
     virtual MessageService& messages() = 0;
     // Called after sending a command whose reply may take long (the flash write of a pattern
@@ -66,6 +68,9 @@ public:
     virtual void itemSkipped(ItemKind kind, int item, const std::string& reason) {
         (void)kind, (void)item, (void)reason;
     }
+
+private:
+    StopRequest stopRequest_ = StopRequest::None;
 };
 
 // Where the data of a read go instead of the data files: a comparison in memory (verify)
@@ -84,17 +89,18 @@ public:
 };
 
 enum class TransferOutcome {
-    Failed,      // the "Error" box was shown with lastErrorText; the window closes
+    Failed,      // the "Error" box was shown; the window closes
     Declined,    // the operator refused to overwrite; the window closes at once, no message
     Cancelled,   // status "Aborted."; the window waits for OK
     Completed,   // status "Reading from ZAR4 is completed." / "Writing to ZAR4 is completed."
     NothingDone, // status "No target data for reading out." / "No target data fo writing in."
 };
 
-// Runs the whole transfer on `port` (already connected), including its end: the "Error" box
+// Runs the whole transfer on `link` (already connected), including its end: the "Error" box
 // on failure or the final status text. Sets the progress range's start (position 0) first.
-// A read with a `sink` hands the sensor's data to it and writes no file.
-TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, int port,
+// A read with a `sink` hands the sensor's data to it and writes no file. A failure of the
+// line is left on the link (lastFailure()); a failure of a file is not a link failure.
+TransferOutcome runTransfer(const TransferRequest& request, TransferView& view, SerialLink& link,
                             ReadSink* sink = nullptr);
 
 // True when `bank` (0-14) lies in the request's range; bank 15 is never chosen.
@@ -107,22 +113,24 @@ std::int64_t plannedWireBytes(const TransferRequest& request);
 // The baud code of the settings code for a position of the baud-rate list (0-4), or -1.
 int baudCodeForIndex(int baudIndex);
 
-// Connect: sets currentPort = port, opens it, asks "Agree to stop operation of ZAR4?" (unless
+// Connect: opens `port` on the link, asks "Agree to stop operation of ZAR4?" (unless
 // `askFirst` is false, for the command line's own confirmation), sets the baud rate, mode
-// request, Stop. Shows its own messages. True when connected; on any failure or No the port
-// is closed again.
-bool connectSensor(int port, int baudIndex, MessageService& messages, bool askFirst = true);
+// request, Stop. Shows its own messages; the link keeps the failure. True when connected; on
+// any failure or No the port is closed again.
+bool connectSensor(SerialLink& link, const PortAddress& port, int baudIndex,
+                   MessageService& messages, bool askFirst = true);
 
 // The pieces of connect, for callers that make their own sequence (the command line):
-// opening sets currentPort = port, opens it and sets the baud rate of the list position,
-// showing "Failed to open COM port." or "Baud rate setting is invalid." (the port is then
-// closed again); the exchanges are purge, mode request, purge, Stop, showing the protocol's
-// text on failure (the port stays open: the caller closes it).
-bool openSensorPort(int port, int baudIndex, MessageService& messages);
-bool connectExchanges(int port, MessageService& messages);
+// opening opens `port` and sets the baud rate of the list position, showing "Failed to open
+// COM port." or "Baud rate setting is invalid." (the port is then closed again); the
+// exchanges are purge, mode request, purge, Stop, showing the protocol's text on failure (the
+// port stays open: the caller closes it).
+bool openSensorPort(SerialLink& link, const PortAddress& port, int baudIndex,
+                    MessageService& messages);
+bool connectExchanges(SerialLink& link, MessageService& messages);
 
-// Return to run: Run, then close the port whatever the reply. Shows the failure text.
+// Return to run: Run, then close the link's port whatever the reply. Shows the failure text.
 // True when the sensor acknowledged Run.
-bool returnToRun(MessageService& messages);
+bool returnToRun(SerialLink& link, MessageService& messages);
 
 } // namespace zar4

@@ -4,8 +4,9 @@
 #include "app/loader_window.h"
 #include "common/version.h"
 #include "link/port_map.h"
-#include "link/serial_port.h"
+#include "link/serial_link.h"
 #include "sim/sim_server.h"
+#include "support/temp_folder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -52,9 +53,8 @@ TEST(LoaderProgramTest, VersionIsPrintedWithoutAWindow) {
 TEST(LoaderProgramTest, TermOrHangUpDuringAReadStopsItAndClosesTheProgram) {
     for (int signal : {SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
-        char pattern[] = "/tmp/zar4-stop-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        const fs::path folder = pattern;
+        TempFolder temp("zar4-stop");
+        const fs::path folder = temp.path();
         sim::SimOptions options;
         options.slowByteDelayUs = 100; // about 26 ms a pattern block
         sim::SimServer sensor(options);
@@ -102,10 +102,8 @@ TEST(LoaderProgramTest, TermOrHangUpDuringAReadStopsItAndClosesTheProgram) {
         EXPECT_EQ(names, (std::set<std::string>{"zar4loader.ini", "zar4loader.ports"}));
         EXPECT_EQ(readAll(program + ".ini"), settings);
 
-        closePort(1);
         clearPortMap();
         sensor.stop();
-        fs::remove_all(folder);
     }
 }
 

@@ -9,6 +9,7 @@
 #include "patterns/pattern_file.h"
 #include "sim/sim_server.h"
 #include "support/scripted_messages.h"
+#include "support/temp_folder.h"
 #include "transfer/progress_window.h"
 #include "ui/dialog_units.h"
 
@@ -99,7 +100,8 @@ void pressOkAtTheEnd(QString* status) {
 
 class LoaderWindowTest : public ::testing::Test {
 protected:
-    fs::path folder;
+    TempFolder temp{"zar4-loader"};
+    const fs::path folder{temp.path()};
     ScriptedMessages messages;
     std::vector<std::optional<std::string>> dialogAnswers; // what the file dialog returns
     std::vector<std::vector<FileFilter>> dialogFilters;    // what it was shown
@@ -107,20 +109,11 @@ protected:
     bool windowEnabledDuringDialog = true;
     std::unique_ptr<CLoaderDlg> window;
 
-    void SetUp() override {
-        char pattern[] = "/tmp/zar4-loader-XXXXXX";
-        folder = ::mkdtemp(pattern);
-        clearPortMap();
-    }
+    void SetUp() override { clearPortMap(); }
     void TearDown() override {
         window.reset();
         messages.verify();
-        for (int port = 1; port <= 3; ++port) {
-            if (portIsOpen(port))
-                closePort(port);
-        }
         clearPortMap();
-        fs::remove_all(folder);
     }
 
     std::string settingsFile() const { return folder / "zar4loader.ini"; }
@@ -622,8 +615,8 @@ TEST_F(LoaderLinkTest, ConnectAndReturnToRun) {
     key(connectButton(), Qt::Key_Return);
     expectLinkState(true);
     EXPECT_EQ(QApplication::focusWidget(), runButton());
-    EXPECT_TRUE(portIsOpen(1));
-    EXPECT_EQ(currentPort, 1);
+    EXPECT_TRUE(window->link().isOpen());
+    EXPECT_EQ(window->link().currentPort(), "COM1");
     auto sent = sensor->receivedBytes();
     ASSERT_GE(sent.size(), 2u);
     EXPECT_EQ(sent[sent.size() - 2], 0x88); // Stop
@@ -636,7 +629,7 @@ TEST_F(LoaderLinkTest, ConnectAndReturnToRun) {
     click(runButton());
     expectLinkState(false);
     EXPECT_EQ(QApplication::focusWidget(), connectButton());
-    EXPECT_FALSE(portIsOpen(1));
+    EXPECT_FALSE(window->link().isOpen());
     EXPECT_EQ(sensor->receivedBytes(), (std::vector<std::uint8_t>{0x87, 0x78}));
 }
 
@@ -647,17 +640,18 @@ TEST_F(LoaderLinkTest, ConnectRefusedOrImpossibleLeavesThePortClosed) {
     messages.expectQuestion("Agree to stop operation of ZAR4?", false);
     click(connectButton());
     expectLinkState(false);
-    EXPECT_FALSE(portIsOpen(1));
+    EXPECT_FALSE(window->link().isOpen());
     EXPECT_TRUE(sensor->receivedBytes().empty());
 
     // Someone else holds the line.
     setPortDevice(2, sensor->devicePath());
-    ASSERT_EQ(openPort(2, 512, 512), 0);
+    SerialLink holder; // another loader on the line
+    ASSERT_TRUE(holder.open(comPort(2)));
     messages.expectError("Failed to open COM port.\n" + sensor->devicePath() +
                          ": in use by another process");
     click(connectButton());
     expectLinkState(false);
-    closePort(2);
+    holder.close();
 
     // No baud rate chosen.
     baudList()->setCurrentIndex(-1);
@@ -665,7 +659,7 @@ TEST_F(LoaderLinkTest, ConnectRefusedOrImpossibleLeavesThePortClosed) {
     messages.expectError("Baud rate setting is invalid.");
     click(connectButton());
     expectLinkState(false);
-    EXPECT_FALSE(portIsOpen(1));
+    EXPECT_FALSE(window->link().isOpen());
 
     // A port whose device does not exist.
     choose(baudList(), 4);
@@ -695,7 +689,7 @@ TEST_F(LoaderLinkTest, SensorSilentAtConnectOrGoneAtRun) {
     EXPECT_GE(clock.elapsed(), 900);
     EXPECT_LT(clock.elapsed(), 3000);
     expectLinkState(false);
-    EXPECT_FALSE(portIsOpen(1));
+    EXPECT_FALSE(window->link().isOpen());
 
     connectYes(); // the fault was for the first mode request only
     expectLinkState(true);
@@ -706,7 +700,7 @@ TEST_F(LoaderLinkTest, SensorSilentAtConnectOrGoneAtRun) {
     click(runButton());
     expectLinkState(false);
     EXPECT_EQ(QApplication::focusWidget(), connectButton());
-    EXPECT_FALSE(portIsOpen(1));
+    EXPECT_FALSE(window->link().isOpen());
 }
 
 TEST_F(LoaderLinkTest, ReadParametersTwiceAndRefuseTheThirdOverwrite) {
@@ -840,7 +834,7 @@ TEST_F(LoaderLinkTest, LeavingWhileConnectedOffersToSendTheSensorBackToRun) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(sensor->receivedBytes(), (std::vector<std::uint8_t>{0x87, 0x78})); // Run
     EXPECT_FALSE(sensorInPcMode());
-    EXPECT_FALSE(portIsOpen(1));
+    EXPECT_FALSE(window->link().isOpen());
     EXPECT_EQ(messages.shown().back().icon, BoxIcon::Question);
     EXPECT_EQ(messages.shown().back().buttons, BoxButtons::YesNo);
     EXPECT_FALSE(fs::exists(settingsFile())); // the close box saves nothing

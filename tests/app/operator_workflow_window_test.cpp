@@ -14,6 +14,7 @@
 #include "patterns/pattern_file.h"
 #include "sim/sim_server.h"
 #include "support/scripted_messages.h"
+#include "support/temp_folder.h"
 #include "transfer/progress_window.h"
 
 #include <QAbstractItemView>
@@ -181,14 +182,13 @@ void expectSamePixels(const PatternImage& actual, const PatternImage& expected,
 
 class OperatorWorkflow : public ::testing::Test {
 protected:
-    fs::path folder;
+    TempFolder temp{"zar4-workflow"};
+    const fs::path folder{temp.path()};
     ScriptedMessages messages;
     std::unique_ptr<sim::SimServer> sensor;
     std::unique_ptr<CLoaderDlg> window;
 
     void SetUp() override {
-        char pattern[] = "/tmp/zar4-workflow-XXXXXX";
-        folder = ::mkdtemp(pattern);
         clearPortMap();
         sensor = std::make_unique<sim::SimServer>();
         ASSERT_TRUE(sensor->start());
@@ -197,11 +197,8 @@ protected:
     void TearDown() override {
         window.reset();
         messages.verify();
-        if (portIsOpen(1))
-            closePort(1);
         clearPortMap();
         sensor.reset();
-        fs::remove_all(folder);
     }
 
     std::string base() const { return folder / "line1"; }

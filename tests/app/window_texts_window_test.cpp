@@ -10,6 +10,7 @@
 #include "patterns/pattern_file.h"
 #include "support/qt_window_texts.h"
 #include "support/scripted_messages.h"
+#include "support/temp_folder.h"
 #include "transfer/progress_window.h"
 #include "transfer/transfer_texts.h"
 #include "ui/dialog_units.h"
@@ -36,9 +37,6 @@ protected:
         // (the Windows build's offscreen tests, whose font folder holds Liberation Sans alone)
         // the program's own glyphs draw them.
         ASSERT_TRUE(ensureFullWidthGlyphs(ui::dialogFont(10)));
-        folder =
-            fs::temp_directory_path() / ("zar4-texts-" + std::to_string(std::random_device{}()));
-        ASSERT_TRUE(fs::create_directory(folder));
         base = (folder / "line1").string();
         PatternImage image{};
         ASSERT_TRUE(savePattern(patternFileName(base, 0), image));
@@ -48,10 +46,7 @@ protected:
         set.common = initialCommonRecord();
         set.missingMask = 0;
     }
-    void TearDown() override {
-        messages.verify();
-        fs::remove_all(folder);
-    }
+    void TearDown() override { messages.verify(); }
 
     // Runs `check` on each window of the program in each state whose texts differ.
     void forEveryWindow(const std::function<void(const char* name, QWidget& window)>& check) {
@@ -59,7 +54,8 @@ protected:
         check("main window", main);
 
         TransferRequest request;
-        CComuDlg progress(request, 1, messages);
+        SerialLink link;
+        CComuDlg progress(request, link, messages);
         TransferView& view = progress;
         const char* statuses[] = {
             texts::kInitializing,    texts::kReadingBankParameters, texts::kReadingCommonParameters,
@@ -86,7 +82,8 @@ protected:
         }
     }
 
-    fs::path folder;
+    TempFolder temp{"zar4-texts"};
+    const fs::path folder{temp.path()};
     std::string base;
     ParameterSet set;
     ScriptedMessages messages;

@@ -169,36 +169,27 @@ TEST(ConsoleMessages, QuestionsFollowTheOptionThenTheTerminalThenTheSafeDefault)
     EXPECT_FALSE(operatorAnswers.ask(texts::kOverwriteFile)); // end of input
     EXPECT_NE(err.str().find(missing + " [Y/n] "), std::string::npos);
     EXPECT_NE(err.str().find(std::string(texts::kOverwriteFile) + " [y/N] "), std::string::npos);
-    EXPECT_EQ(stopRequest, StopRequest::None);
 
     // Ctrl-C at a question is CANCEL at once, so the transfer starts no further item.
     std::istringstream interrupted;
     interrupted.setstate(std::ios::failbit);
     ConsoleMessages cancelling(line, interrupted, true, Answer::Ask, Answer::Ask);
-    interruptRequested = 1;
+    ConsoleView transfer(line, cancelling, false, 1000);
+    cancelling.cancelThrough(&transfer);
+    stopSignalled = 1;
     EXPECT_FALSE(cancelling.ask(missing));
-    EXPECT_EQ(stopRequest, StopRequest::Cancelled);
-    EXPECT_EQ(interruptRequested, 0);
-    stopRequest = StopRequest::None;
+    EXPECT_EQ(transfer.stopRequest(), StopRequest::Cancelled);
+    EXPECT_EQ(stopSignalled, 0);
 }
 
 TEST(ConsoleMessages, ARefusedRateIsAPortSettingErrorAndAnythingElseAFailure) {
-    std::ostringstream err;
-    ConsoleLine line(err);
-    std::istringstream none;
-    ConsoleMessages messages(line, none, false, Answer::Ask, Answer::Ask);
-    messages.error(texts::kFailedToOpenPort);
-    EXPECT_EQ(linkFailureStatus(messages), kExitFailed);
-    messages.error(texts::kBaudRateInvalid);
-    EXPECT_EQ(linkFailureStatus(messages), kExitUsage);
-    messages.error("No communication response.");
-    EXPECT_EQ(linkFailureStatus(messages), kExitFailed);
-    messages.notice(texts::kCommonFileNotice); // a notice is no failure of the link
-    EXPECT_EQ(linkFailureStatus(messages), kExitFailed);
-    EXPECT_EQ(
-        err.str(),
-        std::string("Error: ") + texts::kFailedToOpenPort + "\nError: " + texts::kBaudRateInvalid +
-            "\nError: No communication response.\nWarning: " + texts::kCommonFileNotice + "\n");
+    for (LinkFailureKind kind : {LinkFailureKind::OpenFailed, LinkFailureKind::NoResponse,
+                                 LinkFailureKind::BaudRateInvalid}) {
+        LinkFailure failure;
+        failure.kind = kind;
+        EXPECT_EQ(linkFailureStatus(failure),
+                  kind == LinkFailureKind::BaudRateInvalid ? kExitUsage : kExitFailed);
+    }
 }
 
 TEST(ConsoleView, TheBarShowsBytesRateAndTimeLeftAndCtrlCBecomesCancel) {
@@ -222,12 +213,11 @@ TEST(ConsoleView, TheBarShowsBytesRateAndTimeLeftAndCtrlCBecomesCancel) {
               std::string::npos)
         << err.str();
 
-    ASSERT_EQ(stopRequest, StopRequest::None);
-    interruptRequested = 1;
+    ASSERT_EQ(view.stopRequest(), StopRequest::None);
+    stopSignalled = 1;
     view.pump();
-    EXPECT_EQ(stopRequest, StopRequest::Cancelled);
-    EXPECT_EQ(interruptRequested, 0);
-    stopRequest = StopRequest::None;
+    EXPECT_EQ(view.stopRequest(), StopRequest::Cancelled);
+    EXPECT_EQ(stopSignalled, 0);
 }
 
 TEST(ConsoleView, TheBarGivesUpItsStatusTextFirstToFitTheTerminal) {
@@ -307,9 +297,9 @@ TEST(ConsoleView, TheLastPictureBlanksTheEchoAndLeavesTheOutcomeToTheCommand) {
     ConsoleMessages boxes(line, none, false, Answer::Ask, Answer::Ask);
     ConsoleView view(line, boxes, true, 1000);
     view.setStatusText("Reading Patterns");
-    interruptRequested = 1;
+    stopSignalled = 1;
     view.pump();
-    EXPECT_EQ(stopRequest, StopRequest::Cancelled);
+    EXPECT_EQ(view.stopRequest(), StopRequest::Cancelled);
     view.setStatusText(texts::kAborted);
     view.finish();
     const std::string first = progressLine(0, 1000, 0, "Reading Patterns", "");
@@ -317,7 +307,6 @@ TEST(ConsoleView, TheLastPictureBlanksTheEchoAndLeavesTheOutcomeToTheCommand) {
     EXPECT_EQ(err.str(),
               "\r" + first + "\r" + last + std::string(first.size() + 2 - last.size(), ' ') + "\n");
     EXPECT_EQ(view.statusText(), texts::kAborted);
-    stopRequest = StopRequest::None;
 }
 
 // An operator who takes a while to answer does not slow the shown rate down.
@@ -363,7 +352,7 @@ TEST(Ctl, WriteAtATerminalGoesOnOnlyAfterATypedYes) {
         std::istringstream in(c.typed);
         std::ostringstream out, err;
         CtlEnvironment env{in, out, err, true, false, "/nonexistent"};
-        interruptRequested = c.interrupted ? 1 : 0;
+        stopSignalled = c.interrupted ? 1 : 0;
         int status = runCtl({"write", "--port", "/nonexistent/ttyZAR4", "line1"}, env);
         EXPECT_EQ(status, c.status) << c.typed << err.str();
         EXPECT_NE(err.str().find(texts::kAgreeToOverwriteSensor), std::string::npos);
@@ -376,8 +365,7 @@ TEST(Ctl, WriteAtATerminalGoesOnOnlyAfterATypedYes) {
         bool portTried = err.str().find(texts::kFailedToOpenPort) != std::string::npos;
         EXPECT_EQ(portTried, c.status == kExitFailed) << err.str();
     }
-    interruptRequested = 0;
-    stopRequest = StopRequest::None;
+    stopSignalled = 0;
     clearPortMap();
 }
 

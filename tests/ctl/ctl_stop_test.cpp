@@ -115,7 +115,7 @@ TEST_F(CtlStop, OutputNobodyReadsStillSendsRun) {
 class InterruptedInput : public std::streambuf {
 protected:
     int_type underflow() override {
-        ctl::interruptRequested = 1;
+        stopSignalled = 1;
         return traits_type::eof();
     }
 };
@@ -139,8 +139,8 @@ TEST_F(CtlStop, CtrlCAtAQuestionIsAborted) {
     EXPECT_EQ(err.str().find(kAborted), std::string::npos) << err.str(); // told once
     EXPECT_EQ(readFile(file), "kept");
     expectBackInRun();
-    EXPECT_EQ(ctl::interruptRequested, 0);
-    EXPECT_EQ(stopRequest, StopRequest::None);
+    EXPECT_EQ(stopSignalled, 0);
+    EXPECT_TRUE(portMapEntries().empty()); // the device path took no COM name
     clearPortMap();
 }
 

@@ -165,6 +165,11 @@ TEST_F(Zar4Ctl, ComNamesGoThroughThePortMapBesideTheProgram) {
     r = CtlProcess(program, {"run", "--port", "com3", "--baud", "57600"}).wait();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(sim_->receivedBytes(), kRunFrame);
+
+    // A device path opens that device as itself: the map is read, never written.
+    r = CtlProcess(program, {"connect", "--port", device()}).wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir.path() + "/zar4loader.ports"), "# the sensor\nCOM3=" + device() + "\n");
 }
 
 TEST_F(Zar4Ctl, FailuresOfTheSensorAreStatusOneWithTheirText) {

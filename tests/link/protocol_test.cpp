@@ -1,9 +1,7 @@
 // The sensor's protocol against a scripted sensor on a pseudo-terminal: the bytes of every
 // frame, and the words left for the operator on every kind of bad answer.
 
-#include "link/port_map.h"
 #include "link/protocol.h"
-#include "link/serial_port.h"
 #include "support/pty_peer.h"
 
 #include <gtest/gtest.h>
@@ -37,24 +35,18 @@ class ProtocolTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(peer.ok());
-        setPortDevice(kPort, peer.devicePath());
-        ASSERT_EQ(openPort(kPort, 512, 512), 0);
-        currentPort = kPort;
-        lastErrorText = "(untouched)";
+        ASSERT_TRUE(link.open({"COM9", peer.devicePath()}));
+        link.fail(LinkFailureKind::None, "(untouched)");
     }
-    void TearDown() override {
-        peer.finish();
-        closePort(kPort);
-        clearPortMap();
-    }
+    void TearDown() override { peer.finish(); }
 
     // A read of a reply that waits no longer than a test needs.
     bool receive(std::uint8_t* destination, int dataSize) {
-        return receiveReply(kPort, destination, dataSize, 200);
+        return receiveReply(link, destination, dataSize, 200);
     }
 
-    static constexpr int kPort = 9;
     PtyPeer peer;
+    SerialLink link;
 };
 
 TEST(ChecksumTest, IsTheComplementOfTheByteSum) {
@@ -70,11 +62,11 @@ TEST(ChecksumTest, IsTheComplementOfTheByteSum) {
 
 TEST_F(ProtocolTest, CommandFramesOnTheWire) {
     peer.answer(2, {0x06, 0xF9});
-    EXPECT_TRUE(exchange(kPort, Command::Run));
+    EXPECT_TRUE(exchange(link, Command::Run));
     EXPECT_EQ(peer.finish(), (Bytes{0x87, 0x78}));
 
     peer.answer(2, {0x06, 0xF9});
-    EXPECT_TRUE(exchange(kPort, Command::Stop));
+    EXPECT_TRUE(exchange(link, Command::Stop));
     EXPECT_EQ(peer.finish(), (Bytes{0x88, 0x77}));
 
     // GetParameterBlock for bank 3: 81 03 7B, answered by 66 bytes whose data land in the
@@ -83,23 +75,23 @@ TEST_F(ProtocolTest, CommandFramesOnTheWire) {
     for (std::size_t i = 0; i < words.size(); ++i) {
         words[i] = static_cast<std::uint8_t>(0xA0 + i);
     }
-    transferBuffer[0] = 3;
+    link.transferBuffer[0] = 3;
     peer.answer(3, replyFrame(words));
-    EXPECT_TRUE(exchange(kPort, Command::GetParameterBlock));
+    EXPECT_TRUE(exchange(link, Command::GetParameterBlock));
     EXPECT_EQ(peer.finish(), (Bytes{0x81, 0x03, 0x7B}));
-    EXPECT_EQ(Bytes(transferBuffer, transferBuffer + 64), words);
-    EXPECT_EQ(lastErrorText, "(untouched)"); // replaced on failure only, never cleared
+    EXPECT_EQ(Bytes(link.transferBuffer, link.transferBuffer + 64), words);
+    EXPECT_EQ(link.lastErrorText(), "(untouched)"); // replaced on failure only, never cleared
 
     // PutPatternBlock: block number and 256 bytes, 259 bytes with the checksum.
-    transferBuffer[0] = 17;
+    link.transferBuffer[0] = 17;
     for (int i = 1; i <= 256; ++i) {
-        transferBuffer[i] = static_cast<std::uint8_t>(i * 3);
+        link.transferBuffer[i] = static_cast<std::uint8_t>(i * 3);
     }
-    Bytes expected(transferBuffer, transferBuffer + 257);
+    Bytes expected(link.transferBuffer, link.transferBuffer + 257);
     expected.insert(expected.begin(), 0x84);
     expected.push_back(checksum(expected.data(), 258));
     peer.answer(259, {0x06, 0xF9});
-    EXPECT_TRUE(exchange(kPort, Command::PutPatternBlock));
+    EXPECT_TRUE(exchange(link, Command::PutPatternBlock));
     const Bytes sent = peer.finish();
     EXPECT_EQ(sent.size(), 259u);
     EXPECT_EQ(sent, expected);
@@ -130,16 +122,16 @@ TEST_F(ProtocolTest, EveryCommandWithItsTableSizes) {
         EXPECT_EQ(commandInfo(code)->timeoutMs, row.timeoutMs);
 
         for (int i = 0; i < row.payload; ++i) {
-            transferBuffer[i] = static_cast<std::uint8_t>(code + i);
+            link.transferBuffer[i] = static_cast<std::uint8_t>(code + i);
         }
-        Bytes frame(transferBuffer, transferBuffer + row.payload);
+        Bytes frame(link.transferBuffer, link.transferBuffer + row.payload);
         frame.insert(frame.begin(), code);
         frame.push_back(checksum(frame.data(), static_cast<int>(frame.size())));
         peer.answer(frame.size(), replyFrame(Bytes(static_cast<std::size_t>(row.reply), 0x5C)));
-        EXPECT_TRUE(exchange(kPort, row.code)) << lastErrorText;
+        EXPECT_TRUE(exchange(link, row.code)) << link.lastErrorText();
         EXPECT_EQ(peer.finish(), frame);
         if (row.reply > 0) {
-            EXPECT_EQ(transferBuffer[row.reply - 1], 0x5C);
+            EXPECT_EQ(link.transferBuffer[row.reply - 1], 0x5C);
         }
     }
     EXPECT_EQ(commandInfo(0x80), nullptr);
@@ -162,17 +154,17 @@ TEST_F(ProtocolTest, RepliesWithoutData) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
-        lastErrorText = "(untouched)";
+        link.fail(LinkFailureKind::None, "(untouched)");
         ASSERT_TRUE(peer.write(c.reply));
         EXPECT_EQ(receive(unused, 0), c.ok);
-        EXPECT_EQ(lastErrorText, c.text);
-        purgeReceive(kPort);
+        EXPECT_EQ(link.lastErrorText(), c.text);
+        link.port().purgeReceive();
     }
     // Nothing at all within the time-out: the reply's own time-out, not the 1000 ms the port
     // was opened with.
     const auto start = Clock::now();
     EXPECT_FALSE(receive(unused, 0));
-    EXPECT_EQ(lastErrorText, kNoResponse);
+    EXPECT_EQ(link.lastErrorText(), kNoResponse);
     EXPECT_GE(secondsSince(start), 0.18);
     EXPECT_LT(secondsSince(start), 0.9);
 }
@@ -192,7 +184,7 @@ TEST_F(ProtocolTest, DataRepliesAreCheckedOverAckAndData) {
     damaged[20] ^= 0x10;
     ASSERT_TRUE(peer.write(damaged));
     EXPECT_FALSE(receive(block, 64));
-    EXPECT_EQ(lastErrorText, kChecksum);
+    EXPECT_EQ(link.lastErrorText(), kChecksum);
     EXPECT_EQ(Bytes(block, block + 64), Bytes(damaged.begin() + 1, damaged.end() - 1));
 
     // A reply sum that only works without the ACK in it is wrong.
@@ -200,7 +192,7 @@ TEST_F(ProtocolTest, DataRepliesAreCheckedOverAckAndData) {
     noAck.back() = checksum(noAck.data() + 1, 64);
     ASSERT_TRUE(peer.write(noAck));
     EXPECT_FALSE(receive(block, 64));
-    EXPECT_EQ(lastErrorText, kChecksum);
+    EXPECT_EQ(link.lastErrorText(), kChecksum);
 }
 
 TEST_F(ProtocolTest, ShortRepliesDeliverNothing) {
@@ -224,13 +216,13 @@ TEST_F(ProtocolTest, ShortRepliesDeliverNothing) {
         std::memset(block, 0xEE, sizeof block);
         ASSERT_TRUE(peer.write(c.reply));
         EXPECT_FALSE(receive(block, 64));
-        EXPECT_EQ(lastErrorText, c.text);
+        EXPECT_EQ(link.lastErrorText(), c.text);
         EXPECT_EQ(Bytes(block, block + 64), Bytes(64, 0xEE)) << "no data handed on";
     }
 }
 
 TEST_F(ProtocolTest, ModeRequestAnswers) {
-    ASSERT_EQ(setReadTimeout(kPort, 200), 0);
+    ASSERT_EQ(link.port().setReadTimeout(200), 0);
     struct Case {
         Bytes answer;
         bool ok;
@@ -248,47 +240,53 @@ TEST_F(ProtocolTest, ModeRequestAnswers) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.answer));
-        lastErrorText = "(untouched)";
+        link.fail(LinkFailureKind::None, "(untouched)");
         peer.answer(3, c.answer);
-        EXPECT_EQ(requestPcMode(kPort), c.ok);
-        EXPECT_EQ(lastErrorText, c.text);
+        EXPECT_EQ(requestPcMode(link), c.ok);
+        EXPECT_EQ(link.lastErrorText(), c.text);
         EXPECT_EQ(peer.finish(), (Bytes{0x43, 0x50, 0x6C}));
-        purgeReceive(kPort);
+        link.port().purgeReceive();
     }
 
     // NAK: the sensor did not understand; whatever else it sent is thrown away.
     peer.answer(3, {0x15, 0x06, 0x02, 0x33});
-    EXPECT_FALSE(requestPcMode(kPort));
-    EXPECT_EQ(lastErrorText, "ZAR4 recieved an invalid communication data.");
+    EXPECT_FALSE(requestPcMode(link));
+    EXPECT_EQ(link.lastErrorText(), "ZAR4 recieved an invalid communication data.");
+    EXPECT_EQ(link.lastFailure().kind, LinkFailureKind::Nak);
+    EXPECT_EQ(link.lastFailure().exchange, "mode request");
     peer.finish();
-    EXPECT_EQ(bytesWaiting(kPort), 0);
+    EXPECT_EQ(link.port().bytesWaiting(), 0);
 }
 
 TEST_F(ProtocolTest, ModeRequestWaitsTheOpenTimeOutForTheModeByte) {
     // A lone ACK: the mode byte is awaited for the read time-out the port was opened with,
     // also when the port had a shorter one before it was last closed.
-    ASSERT_EQ(setReadTimeout(kPort, 100), 0);
-    ASSERT_EQ(closePort(kPort), 0);
-    ASSERT_EQ(openPort(kPort, 512, 512), 0);
+    ASSERT_EQ(link.port().setReadTimeout(100), 0);
+    ASSERT_EQ(link.close(), 0);
+    ASSERT_TRUE(link.open({"COM9", peer.devicePath()}));
     peer.answer(3, {0x06});
     const auto start = Clock::now();
-    EXPECT_FALSE(requestPcMode(kPort));
+    EXPECT_FALSE(requestPcMode(link));
     const double waited = secondsSince(start);
-    EXPECT_EQ(lastErrorText, "Communication mode is not secured.");
+    EXPECT_EQ(link.lastErrorText(), "Communication mode is not secured.");
     EXPECT_GE(waited, 0.95);
     EXPECT_LT(waited, 3.0);
 }
 
 TEST_F(ProtocolTest, FailedExchangesLeaveThePortOpen) {
     peer.answer(2, {0x15, 0xEA});
-    EXPECT_FALSE(exchange(kPort, Command::Run));
-    EXPECT_EQ(lastErrorText, kInvalid);
-    EXPECT_TRUE(portIsOpen(kPort));
+    EXPECT_FALSE(exchange(link, Command::Run));
+    EXPECT_EQ(link.lastErrorText(), kInvalid);
+    // The failure says what went wrong, in which exchange, at which rate.
+    EXPECT_EQ(link.lastFailure().kind, LinkFailureKind::BadReply);
+    EXPECT_EQ(link.lastFailure().exchange, "Run");
+    EXPECT_EQ(link.lastFailure().baudRate, 9600u);
+    EXPECT_TRUE(link.isOpen());
 
     // A code the sensor does not know is never put on the line.
-    lastErrorText = "(untouched)";
-    EXPECT_FALSE(exchange(kPort, static_cast<Command>(0x99)));
-    EXPECT_EQ(lastErrorText, kInvalid);
+    link.fail(LinkFailureKind::None, "(untouched)");
+    EXPECT_FALSE(exchange(link, static_cast<Command>(0x99)));
+    EXPECT_EQ(link.lastErrorText(), kInvalid);
     EXPECT_TRUE(peer.read(1, 100).empty());
 }
 

@@ -1,7 +1,6 @@
-// The port table over real pseudo-terminals: result codes, what opening and closing do to the
+// The serial port over real pseudo-terminals: result codes, what opening and closing do to the
 // device, the settings codes as the device reports them, and the time-outs.
 
-#include "link/port_map.h"
 #include "link/serial_port.h"
 #include "support/pty_peer.h"
 
@@ -56,116 +55,97 @@ void expectSameSettings(const termios& a, const termios& b) {
 
 class SerialPortTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(peer.ok());
-        setPortDevice(kPort, peer.devicePath());
-    }
-    void TearDown() override {
-        for (int port = 1; port <= kPortCount; ++port) {
-            if (portIsOpen(port)) {
-                closePort(port);
-            }
-        }
-        clearPortMap();
-    }
+    void SetUp() override { ASSERT_TRUE(peer.ok()); }
 
-    static constexpr int kPort = 3;
     PtyPeer peer;
+    SerialPort port;
 };
 
 TEST_F(SerialPortTest, OpenAndCloseResultCodes) {
     const int before = openDescriptors();
-    EXPECT_EQ(openPort(0, 512, 512), 1);
-    EXPECT_EQ(openPort(257, 512, 512), 1);
-    EXPECT_EQ(openPort(-4, 512, 512), 1);
-    EXPECT_EQ(openDescriptors(), before);
-
-    ASSERT_EQ(openPort(kPort, 512, 512), 0);
-    EXPECT_TRUE(portIsOpen(kPort));
-    EXPECT_EQ(openPort(kPort, 512, 512), 2);
-    EXPECT_TRUE(portIsOpen(kPort));
+    ASSERT_EQ(port.open(peer.devicePath()), 0);
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.open(peer.devicePath()), 2);
+    EXPECT_TRUE(port.isOpen());
 
     // The device is held exclusively while open, and given back on close.
     int exclusive = 0;
     ASSERT_EQ(::ioctl(peer.deviceFd(), TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 1);
-    EXPECT_EQ(closePort(kPort), 0);
-    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_EQ(port.close(), 0);
+    EXPECT_FALSE(port.isOpen());
     ASSERT_EQ(::ioctl(peer.deviceFd(), TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 0);
-    EXPECT_EQ(closePort(kPort), 1);
+    EXPECT_EQ(port.close(), 1);
     EXPECT_EQ(openDescriptors(), before);
 
     // Open again after a close: nothing of the first open is left in the way.
-    EXPECT_EQ(openPort(kPort, 512, 512), 0);
-    EXPECT_EQ(closePort(kPort), 0);
+    EXPECT_EQ(port.open(peer.devicePath()), 0);
+    EXPECT_EQ(port.close(), 0);
 }
 
 TEST_F(SerialPortTest, DevicesThatCannotBeOpenedGiveThreeAndLeakNothing) {
     const int before = openDescriptors();
-    setPortDevice(5, "/nonexistent/ttyZAR4");
-    EXPECT_EQ(openPort(5, 512, 512), 3);
+    EXPECT_EQ(port.open("/nonexistent/ttyZAR4"), 3);
+    EXPECT_EQ(port.openFailure(), "/nonexistent/ttyZAR4: no such device");
 
     // A port map entry naming a plain file: no serial line behind it.
     char plain[] = "/tmp/zar4-not-a-tty-XXXXXX";
     const int fd = ::mkstemp(plain);
     ASSERT_GE(fd, 0);
     ::close(fd);
-    setPortDevice(6, plain);
-    EXPECT_EQ(openPort(6, 512, 512), 3);
+    EXPECT_EQ(port.open(plain), 3);
     ::unlink(plain);
 
-    // COM n without a map entry is /dev/ttyS{n-1}; COM 200 does not exist here.
-    EXPECT_EQ(openPort(200, 512, 512), 3);
-
-    EXPECT_FALSE(portIsOpen(5));
-    EXPECT_FALSE(portIsOpen(6));
-    EXPECT_FALSE(portIsOpen(200));
+    EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(openDescriptors(), before);
 }
 
 TEST_F(SerialPortTest, PortHeldByAnotherOpenerGivesThree) {
     const int before = openDescriptors();
     // Another loader on the same device (here: a second slot naming it).
-    ASSERT_EQ(openPort(kPort, 512, 512), 0);
-    setPortDevice(4, peer.devicePath());
-    EXPECT_EQ(openPort(4, 512, 512), 3);
-    EXPECT_FALSE(portIsOpen(4));
-    EXPECT_EQ(closePort(kPort), 0);
-    EXPECT_EQ(openPort(4, 512, 512), 0);
-    EXPECT_EQ(closePort(4), 0);
+    ASSERT_EQ(port.open(peer.devicePath()), 0);
+    SerialPort second;
+    EXPECT_EQ(second.open(peer.devicePath()), 3);
+    EXPECT_FALSE(second.isOpen());
+    EXPECT_EQ(port.close(), 0);
+    EXPECT_EQ(second.open(peer.devicePath()), 0);
+    EXPECT_EQ(second.close(), 0);
 
     // Another program that holds the lock; also when we run as root, who passes TIOCEXCL.
     const int other = ::open(peer.devicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(other, 0);
     ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
-    EXPECT_EQ(openPort(kPort, 512, 512), 3);
-    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_EQ(port.open(peer.devicePath()), 3);
+    EXPECT_FALSE(port.isOpen());
     ::close(other);
     EXPECT_EQ(openDescriptors(), before);
-    EXPECT_EQ(openPort(kPort, 512, 512), 0);
+    EXPECT_EQ(port.open(peer.devicePath()), 0);
 }
 
 TEST_F(SerialPortTest, PortsThatAreNotOpenRefuseAtOnce) {
     std::uint8_t buffer[16] = {};
     const auto start = Clock::now();
-    for (int port : {0, 7, 256, 257}) {
-        SCOPED_TRACE(port);
-        EXPECT_EQ(configurePort(port, defaultPortSettings), 1);
-        EXPECT_EQ(setReadTimeout(port, 1000), 1);
-        EXPECT_EQ(setWriteTimeout(port, 1000), 1);
-        EXPECT_EQ(readPort(port, buffer, 16), 0);
-        EXPECT_EQ(writePort(port, buffer, 16), 0);
-        EXPECT_EQ(bytesWaiting(port), 0);
-        EXPECT_EQ(purgeReceive(port), 1);
-        EXPECT_EQ(closePort(port), 1);
-        EXPECT_FALSE(portIsOpen(port));
+    for (int round = 0; round < 2; ++round) { // never opened, then opened and closed
+        if (round == 1) {
+            ASSERT_EQ(port.open(peer.devicePath()), 0);
+            ASSERT_EQ(port.close(), 0);
+        }
+        EXPECT_EQ(port.configure(defaultPortSettings), 1);
+        EXPECT_EQ(port.setReadTimeout(1000), 1);
+        EXPECT_EQ(port.setWriteTimeout(1000), 1);
+        EXPECT_EQ(port.read(buffer, 16), 0);
+        EXPECT_EQ(port.write(buffer, 16), 0);
+        EXPECT_EQ(port.bytesWaiting(), 0);
+        EXPECT_EQ(port.purgeReceive(), 1);
+        EXPECT_EQ(port.close(), 1);
+        EXPECT_FALSE(port.isOpen());
     }
     EXPECT_LT(secondsSince(start), 0.5);
     // Negative time-outs are refused on an open port.
-    ASSERT_EQ(openPort(kPort, 512, 512), 0);
-    EXPECT_EQ(setReadTimeout(kPort, -1), 2);
-    EXPECT_EQ(setWriteTimeout(kPort, -1), 2);
+    ASSERT_EQ(port.open(peer.devicePath()), 0);
+    EXPECT_EQ(port.setReadTimeout(-1), 2);
+    EXPECT_EQ(port.setWriteTimeout(-1), 2);
 }
 
 TEST_F(SerialPortTest, OpenLeavesARawLineAtTheDefaultSettings) {
@@ -176,7 +156,7 @@ TEST_F(SerialPortTest, OpenLeavesARawLineAtTheDefaultSettings) {
     cooked.c_oflag |= OPOST | ONLCR;
     ASSERT_EQ(::tcsetattr(peer.deviceFd(), TCSANOW, &cooked), 0);
 
-    ASSERT_EQ(openPort(kPort, 512, 512), 0);
+    ASSERT_EQ(port.open(peer.devicePath()), 0);
     const termios t = deviceSettings(peer);
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
     EXPECT_EQ(t.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP | INPCK), 0u);
@@ -190,16 +170,21 @@ TEST_F(SerialPortTest, OpenLeavesARawLineAtTheDefaultSettings) {
 
     // Control characters and line ends pass both ways untouched.
     const Bytes special = {0x0D, 0x0A, 0x11, 0x13, 0x03, 0x1A, 0x7F, 0xFF, 0x00, 0x04};
-    EXPECT_EQ(writePort(kPort, special.data(), static_cast<int>(special.size())), 10);
+    EXPECT_EQ(port.write(special.data(), static_cast<int>(special.size())), 10);
     EXPECT_EQ(peer.read(special.size()), special);
     ASSERT_TRUE(peer.write(special));
     std::uint8_t back[10] = {};
-    EXPECT_EQ(readPort(kPort, back, 10), 10);
+    EXPECT_EQ(port.read(back, 10), 10);
     EXPECT_EQ(Bytes(back, back + 10), special);
+
+    // Closing puts back the cooked line it found, whatever the port set since.
+    ASSERT_EQ(port.configure(12 | 0x100), 0);
+    ASSERT_EQ(port.close(), 0);
+    expectSameSettings(deviceSettings(peer), cooked);
 }
 
 TEST_F(SerialPortTest, ParityCodeOneSwitchesParityOffAndNothingElse) {
-    ASSERT_EQ(openPort(kPort, 512, 512), 0);
+    ASSERT_EQ(port.open(peer.devicePath()), 0);
     // Parity checking and stick/odd parity left on by someone else, two stop bits, 38400.
     termios t = deviceSettings(peer);
     t.c_iflag |= INPCK;
@@ -209,14 +194,14 @@ TEST_F(SerialPortTest, ParityCodeOneSwitchesParityOffAndNothingElse) {
     ASSERT_EQ(::tcsetattr(peer.deviceFd(), TCSANOW, &t), 0);
     const termios before = deviceSettings(peer);
 
-    ASSERT_EQ(configurePort(kPort, 0x100), 0);
+    ASSERT_EQ(port.configure(0x100), 0);
     termios expected = before;
     expected.c_iflag &= ~static_cast<tcflag_t>(INPCK);
     expected.c_cflag &= ~static_cast<tcflag_t>(PARODD | CMSPAR | PARENB);
     expectSameSettings(deviceSettings(peer), expected);
 
     // 7 | 0x100: 9600 and no parity; the stop bits stay as they were.
-    ASSERT_EQ(configurePort(kPort, 7 | 0x100), 0);
+    ASSERT_EQ(port.configure(7 | 0x100), 0);
     const termios after = deviceSettings(peer);
     EXPECT_EQ(::cfgetospeed(&after), static_cast<speed_t>(B9600));
     EXPECT_EQ(::cfgetispeed(&after), static_cast<speed_t>(B9600));
@@ -225,38 +210,38 @@ TEST_F(SerialPortTest, ParityCodeOneSwitchesParityOffAndNothingElse) {
 }
 
 TEST_F(SerialPortTest, SettingsTheLoaderUsesAreAcceptedOnAPseudoTerminal) {
-    ASSERT_EQ(openPort(kPort, 512, 512), 0);
-    EXPECT_EQ(configurePort(kPort, defaultPortSettings), 0);
+    ASSERT_EQ(port.open(peer.devicePath()), 0);
+    EXPECT_EQ(port.configure(defaultPortSettings), 0);
     const struct {
         std::uint32_t code;
         speed_t speed;
     } rates[] = {{6, B4800}, {7, B9600}, {9, B19200}, {10, B38400}, {12, B57600}};
     for (const auto& r : rates) {
         SCOPED_TRACE(r.code);
-        EXPECT_EQ(configurePort(kPort, r.code | 0x100), 0);
+        EXPECT_EQ(port.configure(r.code | 0x100), 0);
         const termios t = deviceSettings(peer);
         EXPECT_EQ(::cfgetospeed(&t), r.speed);
         EXPECT_EQ(t.c_cflag & PARENB, 0u);
     }
     // Flow control on and off again as the device sees it.
-    EXPECT_EQ(configurePort(kPort, 0x01300000), 0); // RTS handshake + CTS flow
+    EXPECT_EQ(port.configure(0x01300000), 0); // RTS handshake + CTS flow
     EXPECT_NE(deviceSettings(peer).c_cflag & CRTSCTS, 0u);
-    EXPECT_EQ(configurePort(kPort, 0x10000000), 0); // XON/XOFF on
+    EXPECT_EQ(port.configure(0x10000000), 0); // XON/XOFF on
     EXPECT_EQ(deviceSettings(peer).c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
-    EXPECT_EQ(configurePort(kPort, 0x30000000), 0); // 3 acts like 0
+    EXPECT_EQ(port.configure(0x30000000), 0); // 3 acts like 0
     EXPECT_EQ(deviceSettings(peer).c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
-    EXPECT_EQ(configurePort(kPort, defaultPortSettings), 0);
+    EXPECT_EQ(port.configure(defaultPortSettings), 0);
     const termios t = deviceSettings(peer);
     EXPECT_EQ(t.c_cflag & CRTSCTS, 0u);
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
     EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B9600));
-    EXPECT_EQ(configurePort(kPort, 0x03000000), 0); // CTS on then off: ends off
+    EXPECT_EQ(port.configure(0x03000000), 0); // CTS on then off: ends off
     EXPECT_EQ(deviceSettings(peer).c_cflag & CRTSCTS, 0u);
 }
 
 TEST_F(SerialPortTest, RefusedCodesGiveTwoAndChangeNothing) {
-    ASSERT_EQ(openPort(kPort, 512, 512), 0);
-    ASSERT_EQ(configurePort(kPort, 10), 0); // 38400, so a refused baud change would show
+    ASSERT_EQ(port.open(peer.devicePath()), 0);
+    ASSERT_EQ(port.configure(10), 0); // 38400, so a refused baud change would show
     const termios before = deviceSettings(peer);
     const std::uint32_t refused[] = {
         0x1007,     // 4 data bits
@@ -280,29 +265,29 @@ TEST_F(SerialPortTest, RefusedCodesGiveTwoAndChangeNothing) {
     };
     for (std::uint32_t code : refused) {
         SCOPED_TRACE(code);
-        EXPECT_EQ(configurePort(kPort, code), 2);
+        EXPECT_EQ(port.configure(code), 2);
         expectSameSettings(deviceSettings(peer), before);
     }
     // DSR on and off in one code ends off: nothing to refuse.
-    EXPECT_EQ(configurePort(kPort, 0x0C000000), 0);
+    EXPECT_EQ(port.configure(0x0C000000), 0);
 }
 
 TEST_F(SerialPortTest, BytesWaitingPurgeAndOneWholeFrame) {
-    ASSERT_EQ(openPort(kPort, 512, 512), 0);
+    ASSERT_EQ(port.open(peer.devicePath()), 0);
     ASSERT_TRUE(peer.write({1, 2, 3, 4, 5, 6, 7}));
     // The bytes cross the pseudo-terminal asynchronously.
-    for (int i = 0; i < 100 && bytesWaiting(kPort) < 7; ++i) {
+    for (int i = 0; i < 100 && port.bytesWaiting() < 7; ++i) {
         ::usleep(2000);
     }
-    EXPECT_EQ(bytesWaiting(kPort), 7);
+    EXPECT_EQ(port.bytesWaiting(), 7);
     // A purge empties only the receive side: bytes on their way out still leave.
-    ASSERT_EQ(writePort(kPort, "\x81\x03\x7B", 3), 3);
-    EXPECT_EQ(purgeReceive(kPort), 0);
-    EXPECT_EQ(bytesWaiting(kPort), 0);
+    ASSERT_EQ(port.write("\x81\x03\x7B", 3), 3);
+    EXPECT_EQ(port.purgeReceive(), 0);
+    EXPECT_EQ(port.bytesWaiting(), 0);
     EXPECT_EQ(peer.read(3), (Bytes{0x81, 0x03, 0x7B}));
     ASSERT_TRUE(peer.write({8, 9}));
     std::uint8_t got[2] = {};
-    EXPECT_EQ(readPort(kPort, got, 2), 2);
+    EXPECT_EQ(port.read(got, 2), 2);
     EXPECT_EQ(got[0], 8);
     EXPECT_EQ(got[1], 9);
 
@@ -310,7 +295,7 @@ TEST_F(SerialPortTest, BytesWaitingPurgeAndOneWholeFrame) {
     for (std::size_t i = 0; i < frame.size(); ++i) {
         frame[i] = static_cast<std::uint8_t>(i * 7);
     }
-    EXPECT_EQ(writePort(kPort, frame.data(), 259), 259);
+    EXPECT_EQ(port.write(frame.data(), 259), 259);
     EXPECT_EQ(peer.read(259), frame);
 }
 
@@ -318,79 +303,79 @@ TEST_F(SerialPortTest, BytesWaitingPurgeAndOneWholeFrame) {
 // line discipline marks like a serial line's, doubling every 0xFF: reads and the count of
 // waiting bytes must still give the bytes the line carried.
 TEST_F(SerialPortTest, MarkedLineGivesTheBytesTheLineCarried) {
-    ASSERT_EQ(openPort(kPort, 512, 512), 0);
+    ASSERT_EQ(port.open(peer.devicePath()), 0);
     termios t = deviceSettings(peer);
     t.c_iflag |= INPCK | PARMRK;
     ASSERT_EQ(::tcsetattr(peer.deviceFd(), TCSANOW, &t), 0);
-    ASSERT_EQ(configurePort(kPort, 0), 0); // the port reads its settings back
+    ASSERT_EQ(port.configure(0), 0); // the port reads its settings back
 
     const Bytes sent = {0x06, 0xFF, 0x00, 0xFF, 0xFF, 0x41};
     ASSERT_TRUE(peer.write(sent));
-    for (int i = 0; i < 100 && bytesWaiting(kPort) < 6; ++i) {
+    for (int i = 0; i < 100 && port.bytesWaiting() < 6; ++i) {
         ::usleep(2000);
     }
-    EXPECT_EQ(bytesWaiting(kPort), 6); // 9 in the driver's queue
+    EXPECT_EQ(port.bytesWaiting(), 6); // 9 in the driver's queue
     std::uint8_t got[6] = {};
-    EXPECT_EQ(readPort(kPort, got, 2), 2);
-    EXPECT_EQ(readPort(kPort, got + 2, 4), 4);
+    EXPECT_EQ(port.read(got, 2), 2);
+    EXPECT_EQ(port.read(got + 2, 4), 4);
     EXPECT_EQ(Bytes(got, got + 6), sent);
 
     // Read straight from the driver, a 0xFF split from its double by the read size.
     ASSERT_TRUE(peer.write({0xFF, 0x07}));
-    EXPECT_EQ(readPort(kPort, got, 1), 1);
+    EXPECT_EQ(port.read(got, 1), 1);
     EXPECT_EQ(got[0], 0xFF);
-    EXPECT_EQ(readPort(kPort, got, 1), 1);
+    EXPECT_EQ(port.read(got, 1), 1);
     EXPECT_EQ(got[0], 0x07);
 
     // Parity off again: no marking, and what was taken early is thrown away by a purge.
     ASSERT_TRUE(peer.write({0xFF, 0x01}));
-    for (int i = 0; i < 100 && bytesWaiting(kPort) < 2; ++i) {
+    for (int i = 0; i < 100 && port.bytesWaiting() < 2; ++i) {
         ::usleep(2000);
     }
-    EXPECT_EQ(purgeReceive(kPort), 0);
-    EXPECT_EQ(bytesWaiting(kPort), 0);
-    ASSERT_EQ(configurePort(kPort, 0x100), 0);
+    EXPECT_EQ(port.purgeReceive(), 0);
+    EXPECT_EQ(port.bytesWaiting(), 0);
+    ASSERT_EQ(port.configure(0x100), 0);
     EXPECT_EQ(deviceSettings(peer).c_iflag & (INPCK | PARMRK), 0u);
     ASSERT_TRUE(peer.write({0xFF, 0x02}));
-    EXPECT_EQ(readPort(kPort, got, 2), 2);
+    EXPECT_EQ(port.read(got, 2), 2);
     EXPECT_EQ(got[0], 0xFF);
     EXPECT_EQ(got[1], 0x02);
 }
 
 TEST_F(SerialPortTest, ReadsReturnAsSoonAsTheBytesAreThere) {
-    ASSERT_EQ(openPort(kPort, 512, 512), 0);
+    ASSERT_EQ(port.open(peer.devicePath()), 0);
     ASSERT_TRUE(peer.write(Bytes(66, 0x5A)));
     std::uint8_t buffer[66] = {};
     auto start = Clock::now();
-    EXPECT_EQ(readPort(kPort, buffer, 66), 66);
+    EXPECT_EQ(port.read(buffer, 66), 66);
     EXPECT_LT(secondsSince(start), 0.5);
 
     // Bytes that arrive later in pieces: the read ends with the last one, not at the time-out.
     peer.writeLater({1, 2, 3}, 50);
     start = Clock::now();
     std::uint8_t first = 0;
-    EXPECT_EQ(readPort(kPort, &first, 1), 1);
+    EXPECT_EQ(port.read(&first, 1), 1);
     EXPECT_EQ(first, 1);
-    EXPECT_EQ(readPort(kPort, buffer, 2), 2);
+    EXPECT_EQ(port.read(buffer, 2), 2);
     EXPECT_LT(secondsSince(start), 0.7);
     peer.finish();
 
     // The far end hangs up while a read waits: the read ends there, long before its time-out,
     // and the port answers at once from then on.
-    ASSERT_EQ(setReadTimeout(kPort, 5000), 0);
+    ASSERT_EQ(port.setReadTimeout(5000), 0);
     auto hangUp = std::async(std::launch::async, [this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         peer.hangUp();
     });
     start = Clock::now();
-    EXPECT_EQ(readPort(kPort, buffer, 10), 0);
+    EXPECT_EQ(port.read(buffer, 10), 0);
     EXPECT_LT(secondsSince(start), 2.0);
     hangUp.get();
     start = Clock::now();
-    EXPECT_EQ(readPort(kPort, buffer, 10), 0);
-    EXPECT_EQ(writePort(kPort, buffer, 10), 0);
+    EXPECT_EQ(port.read(buffer, 10), 0);
+    EXPECT_EQ(port.write(buffer, 10), 0);
     EXPECT_LT(secondsSince(start), 0.5);
-    EXPECT_EQ(closePort(kPort), 0);
+    EXPECT_EQ(port.close(), 0);
 }
 
 // The only test here that waits out real time-outs: several at once on separate ports.
@@ -399,33 +384,33 @@ TEST_F(SerialPortTest, TimeOutsBoundReadsAndWrites) {
     PtyPeer stalled;
     ASSERT_TRUE(silent.ok());
     ASSERT_TRUE(stalled.ok());
-    setPortDevice(10, silent.devicePath());
-    setPortDevice(11, stalled.devicePath());
-    ASSERT_EQ(openPort(kPort, 512, 512), 0);
-    ASSERT_EQ(openPort(10, 512, 512), 0);
-    ASSERT_EQ(openPort(11, 512, 512), 0);
+    SerialPort quiet;
+    SerialPort blocked;
+    ASSERT_EQ(port.open(peer.devicePath()), 0);
+    ASSERT_EQ(quiet.open(silent.devicePath()), 0);
+    ASSERT_EQ(blocked.open(stalled.devicePath()), 0);
 
     // 66 bytes asked for, 10 sent: 10 come back after about the time-out of 1000 ms.
     ASSERT_TRUE(peer.write(Bytes(10, 0x42)));
-    auto partial = std::async(std::launch::async, [] {
+    auto partial = std::async(std::launch::async, [&] {
         std::uint8_t buffer[66] = {};
         const auto start = Clock::now();
-        const int got = readPort(kPort, buffer, 66);
+        const int got = port.read(buffer, 66);
         return std::make_pair(got, secondsSince(start));
     });
     // Nothing sent: 0 after about the time-out.
-    auto nothing = std::async(std::launch::async, [] {
+    auto nothing = std::async(std::launch::async, [&] {
         std::uint8_t buffer[8] = {};
         const auto start = Clock::now();
-        const int got = readPort(10, buffer, 8);
+        const int got = quiet.read(buffer, 8);
         return std::make_pair(got, secondsSince(start));
     });
     // Nobody reads the far end: a write stops at its time-out with what went out.
-    auto write = std::async(std::launch::async, [] {
-        EXPECT_EQ(setWriteTimeout(11, 300), 0);
+    auto write = std::async(std::launch::async, [&] {
+        EXPECT_EQ(blocked.setWriteTimeout(300), 0);
         const Bytes big(4 << 20, 0x33);
         const auto start = Clock::now();
-        const int sent = writePort(11, big.data(), static_cast<int>(big.size()));
+        const int sent = blocked.write(big.data(), static_cast<int>(big.size()));
         return std::make_pair(sent, secondsSince(start));
     });
 
@@ -445,12 +430,12 @@ TEST_F(SerialPortTest, TimeOutsBoundReadsAndWrites) {
 
     // A shorter read time-out is honoured too, and closing a port with unsent bytes does
     // not hang on them.
-    ASSERT_EQ(setReadTimeout(10, 150), 0);
+    ASSERT_EQ(quiet.setReadTimeout(150), 0);
     std::uint8_t byte = 0;
     const auto start = Clock::now();
-    EXPECT_EQ(readPort(10, &byte, 1), 0);
+    EXPECT_EQ(quiet.read(&byte, 1), 0);
     EXPECT_GE(secondsSince(start), 0.14);
-    EXPECT_EQ(closePort(11), 0);
+    EXPECT_EQ(blocked.close(), 0);
     EXPECT_LT(secondsSince(start), 2.5);
 }
 

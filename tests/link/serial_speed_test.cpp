@@ -2,7 +2,6 @@
 // without a B-constant (14400, 56000, 128000, 256000) are only visible there, which is why
 // this file uses the kernel's header rather than <termios.h>.
 
-#include "link/port_map.h"
 #include "link/serial_port.h"
 #include "support/pty_peer.h"
 
@@ -16,21 +15,20 @@ namespace {
 TEST(SerialSpeedTest, EveryRateCodeReachesTheDevice) {
     PtyPeer peer;
     ASSERT_TRUE(peer.ok());
-    setPortDevice(12, peer.devicePath());
-    ASSERT_EQ(openPort(12, 512, 512), 0);
+    SerialPort port;
+    ASSERT_EQ(port.open(peer.devicePath()), 0);
     const std::uint32_t rates[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
                                    14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
     for (std::uint32_t code = 1; code <= 15; ++code) {
         SCOPED_TRACE(code);
-        ASSERT_EQ(configurePort(12, code), 0);
+        ASSERT_EQ(port.configure(code), 0);
         termios2 t{};
         ASSERT_EQ(::ioctl(peer.deviceFd(), TCGETS2, &t), 0);
         EXPECT_EQ(t.c_ospeed, rates[code]);
         EXPECT_EQ(t.c_ispeed, rates[code]);
         EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8)); // nothing else moved
     }
-    EXPECT_EQ(closePort(12), 0);
-    clearPortMap();
+    EXPECT_EQ(port.close(), 0);
 }
 
 } // namespace

@@ -3,11 +3,13 @@
 
 #include "transfer/transfer_fixture.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace zar4::test {
@@ -20,7 +22,6 @@ protected:
     void start(sim::SimOptions options = {}) {
         sim_ = std::make_unique<sim::SimServer>(options);
         ASSERT_TRUE(sim_->start());
-        setPortDevice(kPort, sim_->devicePath());
     }
     ScriptedMessages boxes;
 };
@@ -31,45 +32,61 @@ TEST_F(Connect, At19200AsksThenSendsModeRequestAndStop) {
     sim_->withModel([](sim::SensorModel& m) {
         m.common[4] = static_cast<std::uint16_t>((m.common[4] & ~0x700) | (3 << 8));
     });
+    // The line's settings as another program left them, to be found again after the run.
+    const int line = ::open(sim_->devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(line, 0);
+    termios found{};
+    ASSERT_EQ(::tcgetattr(line, &found), 0);
     boxes.expectQuestion(kAgreeToStop, true);
-    EXPECT_TRUE(connectSensor(kPort, 2, boxes));
+    EXPECT_TRUE(connectSensor(link, port(), 2, boxes));
     boxes.verify();
-    EXPECT_EQ(currentPort, kPort);
-    EXPECT_TRUE(portIsOpen(kPort));
+    EXPECT_EQ(link.currentPort(), "COM7");
+    EXPECT_EQ(link.device(), sim_->devicePath());
+    EXPECT_TRUE(link.isOpen());
     Bytes expected = kModeRequest;
     append(expected, kStopFrame);
     EXPECT_EQ(wire(), expected);
     EXPECT_TRUE(model().pcMode);
 
     sim_->clearLog();
-    EXPECT_TRUE(returnToRun(boxes));
+    EXPECT_TRUE(returnToRun(link, boxes));
     EXPECT_EQ(wire(), kRunFrame);
-    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_FALSE(link.isOpen());
     EXPECT_FALSE(model().pcMode);
+    termios after{};
+    ASSERT_EQ(::tcgetattr(line, &after), 0);
+    ::close(line);
+    EXPECT_EQ(after.c_iflag, found.c_iflag);
+    EXPECT_EQ(after.c_oflag, found.c_oflag);
+    EXPECT_EQ(after.c_cflag, found.c_cflag);
+    EXPECT_EQ(after.c_lflag, found.c_lflag);
+    EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&found));
 }
 
 TEST_F(Connect, RefusingTheQuestionLeavesThePortClosedForTheNextTry) {
     start();
     boxes.expectQuestion(kAgreeToStop, false);
-    EXPECT_FALSE(connectSensor(kPort, 4, boxes));
-    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_FALSE(connectSensor(link, port(), 4, boxes));
+    EXPECT_FALSE(link.isOpen());
     EXPECT_TRUE(wire().empty());
     boxes.expectQuestion(kAgreeToStop, true);
-    EXPECT_TRUE(connectSensor(kPort, 4, boxes));
+    EXPECT_TRUE(connectSensor(link, port(), 4, boxes));
     boxes.verify();
 }
 
 TEST_F(Connect, FailuresShowTheirTextAndCloseThePort) {
     start();
     boxes.expectError(kBaudRateInvalid);
-    EXPECT_FALSE(connectSensor(kPort, 5, boxes, false));
-    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_FALSE(connectSensor(link, port(), 5, boxes, false));
+    EXPECT_EQ(link.lastFailure().kind, LinkFailureKind::BaudRateInvalid);
+    EXPECT_FALSE(link.isOpen());
     EXPECT_TRUE(wire().empty());
 
     const std::string missing = dir.path() + "/no-such-device";
-    setPortDevice(kPort, missing);
     boxes.expectError(std::string(kFailedToOpenPort) + "\n" + missing + ": no such device");
-    EXPECT_FALSE(connectSensor(kPort, 4, boxes, false));
+    EXPECT_FALSE(connectSensor(link, {"COM7", missing}, 4, boxes, false));
+    EXPECT_EQ(link.lastFailure().kind, LinkFailureKind::OpenFailed);
+    EXPECT_EQ(link.lastFailure().systemError, ENOENT);
     boxes.verify();
 }
 
@@ -101,8 +118,8 @@ TEST_F(Connect, APortAnotherProgramHoldsNamesThatProgram) {
 
     boxes.expectError(std::string(kFailedToOpenPort) + "\n" + sim_->devicePath() +
                       ": in use by process " + std::to_string(holder) + " (test_transfer)");
-    EXPECT_FALSE(connectSensor(kPort, 4, boxes, false));
-    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_FALSE(connectSensor(link, port(), 4, boxes, false));
+    EXPECT_FALSE(link.isOpen());
     ::kill(holder, SIGKILL);
     ::waitpid(holder, nullptr, 0);
     boxes.verify();
@@ -121,14 +138,14 @@ TEST_F(Connect, ASensorThatRefusesPcModeOrStopLeavesTheLinkClosed) {
     start(options);
 
     boxes.expectError("ZAR4 recieved an invalid communication data.");
-    EXPECT_FALSE(connectSensor(kPort, 4, boxes, false));
-    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_FALSE(connectSensor(link, port(), 4, boxes, false));
+    EXPECT_FALSE(link.isOpen());
     EXPECT_EQ(wire(), kModeRequest);
 
     sim_->clearLog();
     boxes.expectError("Error in checking sum of communication.");
-    EXPECT_FALSE(connectSensor(kPort, 4, boxes, false));
-    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_FALSE(connectSensor(link, port(), 4, boxes, false));
+    EXPECT_FALSE(link.isOpen());
     Bytes expected = kModeRequest;
     append(expected, kStopFrame);
     EXPECT_EQ(wire(), expected);
@@ -142,16 +159,16 @@ TEST_F(Connect, ReturnToRunWithoutAnAnswerStillClosesThePort) {
     silent.command = 0x87;
     options.faults.push_back(silent);
     start(options);
-    ASSERT_TRUE(connectSensor(kPort, 4, boxes, false));
+    ASSERT_TRUE(connectSensor(link, port(), 4, boxes, false));
 
     boxes.expectError("No communication response.");
     auto begin = std::chrono::steady_clock::now();
-    EXPECT_FALSE(returnToRun(boxes));
+    EXPECT_FALSE(returnToRun(link, boxes));
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     EXPECT_GE(seconds, 0.9);
     EXPECT_LT(seconds, 3.0);
-    EXPECT_FALSE(portIsOpen(kPort));
+    EXPECT_FALSE(link.isOpen());
     boxes.verify();
 }
 

@@ -5,6 +5,7 @@
 #include "params/parameter_set.h"
 #include "transfer/transfer_fixture.h"
 
+#include <filesystem>
 #include <sys/sysmacros.h>
 
 namespace zar4::test {
@@ -159,7 +160,8 @@ TEST_F(FileSafety, AWriteWithOneInvalidFileAmongValidOnesSendsNothing) {
         EXPECT_EQ(wire(), Bytes{});
         EXPECT_EQ(model().bank, before.bank);
         EXPECT_EQ(readFile(paramFile(15)), "7\n0\n250\n40\n1064\n"); // not rewritten either
-        std::system(("rm -rf '" + path + "'").c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
     }
 }
 
@@ -234,7 +236,8 @@ TEST_F(FileSafety, AReadRefusesTargetsThatAreNoPlainFileItMayWriteAndLeavesThemA
             EXPECT_EQ(readFile(path), "kept\n");
         }
         EXPECT_EQ(dir.entries().size(), 1u); // nothing temporary left beside it
-        std::system(("rm -rf '" + path + "'").c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "patterns/pattern_file.h"
 #include "sim/sim_server.h"
 #include "support/scripted_messages.h"
+#include "support/temp_folder.h"
 #include "transfer/progress_window.h"
 #include "transfer/transfer_texts.h"
 #include "ui/dialog_units.h"
@@ -34,14 +35,14 @@ namespace fs = std::filesystem;
 
 class ProgressWindowTest : public ::testing::Test {
 protected:
-    fs::path folder;
+    TempFolder temp{"zar4-progress"};
+    const fs::path folder{temp.path()};
+    SerialLink link;
     ScriptedMessages messages;
     std::unique_ptr<sim::SimServer> sensor;
     TransferRequest request;
 
     void SetUp() override {
-        char pattern[] = "/tmp/zar4-progress-XXXXXX";
-        folder = ::mkdtemp(pattern);
         request.baseName = folder / "line1";
         request.includeParameters = false;
         request.includePatterns = false;
@@ -50,17 +51,13 @@ protected:
     }
     void TearDown() override {
         messages.verify();
-        if (portIsOpen(1))
-            closePort(1);
+        link.close();
         sensor.reset();
-        clearPortMap();
-        fs::remove_all(folder);
     }
     void connectTo(sim::SimOptions options = {}) {
         sensor = std::make_unique<sim::SimServer>(options);
         ASSERT_TRUE(sensor->start());
-        setPortDevice(1, sensor->devicePath());
-        ASSERT_TRUE(connectSensor(1, 4, messages, false));
+        ASSERT_TRUE(connectSensor(link, {"COM1", sensor->devicePath()}, 4, messages, false));
         sensor->clearLog();
     }
 
@@ -91,7 +88,7 @@ protected:
 
 TEST_F(ProgressWindowTest, OpensAsLaidOutStartsAfterItsTimerAndWaitsForOk) {
     connectTo();
-    CComuDlg window(request, 1, messages);
+    CComuDlg window(request, link, messages);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Communication"));
     const ui::DialogUnits du(window.font());
     EXPECT_EQ(window.font().family(), QStringLiteral("Arial"));
@@ -122,7 +119,6 @@ TEST_F(ProgressWindowTest, OpensAsLaidOutStartsAfterItsTimerAndWaitsForOk) {
         EXPECT_TRUE(ok(window)->hasFocus());
         QTest::mouseClick(cancel(window), Qt::LeftButton); // a late CANCEL does nothing
         EXPECT_TRUE(window.isVisible());
-        EXPECT_EQ(stopRequest, StopRequest::None);
         QTest::keyClick(ok(window), Qt::Key_Return);
         return true;
     });
@@ -134,17 +130,14 @@ TEST_F(ProgressWindowTest, OpensAsLaidOutStartsAfterItsTimerAndWaitsForOk) {
     EXPECT_EQ(window.outcome(), TransferOutcome::NothingDone);
     EXPECT_EQ(window.result(), QDialog::Accepted);
     EXPECT_TRUE(sensor->receivedBytes().empty());
-    EXPECT_EQ(stopRequest, StopRequest::None);
 }
 
 TEST_F(ProgressWindowTest, CancelBeforeTheStartAbortsAndAStaleRequestIsForgotten) {
     connectTo();
     request.includeParameters = true;
 
-    // A stop request left over from before never reaches a new transfer.
-    stopRequest = StopRequest::Cancelled;
     {
-        CComuDlg window(request, 1, messages);
+        CComuDlg window(request, link, messages);
         whileOpen(window, [&] {
             if (!window.transferEnded())
                 return false;
@@ -160,7 +153,7 @@ TEST_F(ProgressWindowTest, CancelBeforeTheStartAbortsAndAStaleRequestIsForgotten
     fs::remove(request.baseName + ".pr0.zar4");
     fs::remove(request.baseName + ".prM.zar4");
     sensor->clearLog();
-    CComuDlg window(request, 1, messages);
+    CComuDlg window(request, link, messages);
     bool pressed = false;
     whileOpen(window, [&] {
         if (!pressed) {
@@ -178,7 +171,6 @@ TEST_F(ProgressWindowTest, CancelBeforeTheStartAbortsAndAStaleRequestIsForgotten
     EXPECT_EQ(window.outcome(), TransferOutcome::Cancelled);
     EXPECT_TRUE(sensor->receivedBytes().empty());
     EXPECT_FALSE(fs::exists(request.baseName + ".pr0.zar4"));
-    EXPECT_EQ(stopRequest, StopRequest::None);
 }
 
 // The close box and Escape do the same: while a pattern runs they do not stop it, and the
@@ -191,7 +183,7 @@ TEST_F(ProgressWindowTest, TheCloseBoxOrEscapeDuringAPatternClosesOnlyAfterTheEn
     for (bool escape : {false, true}) {
         SCOPED_TRACE(escape ? "Escape" : "close box");
         fs::remove(request.baseName + ".pt0.bmp");
-        CComuDlg window(request, 1, messages);
+        CComuDlg window(request, link, messages);
         bool closeAsked = false;
         whileOpen(window, [&] {
             if (closeAsked) {
@@ -228,7 +220,7 @@ TEST_F(ProgressWindowTest, ClosedBeforeItsTimerTheWindowGoesAndNothingIsTransfer
     request.includeParameters = true;
     for (bool escape : {false, true}) {
         SCOPED_TRACE(escape ? "Escape" : "close box");
-        CComuDlg window(request, 1, messages);
+        CComuDlg window(request, link, messages);
         QTimer::singleShot(50, &window, [&] {
             if (escape)
                 QTest::keyClick(&window, Qt::Key_Escape);
@@ -249,14 +241,13 @@ TEST_F(ProgressWindowTest, ClosedBeforeItsTimerTheWindowGoesAndNothingIsTransfer
         EXPECT_EQ(status(window)->text(), QStringLiteral("Initializing......."));
         EXPECT_TRUE(sensor->receivedBytes().empty());
         EXPECT_FALSE(fs::exists(request.baseName + ".pr0.zar4"));
-        EXPECT_EQ(stopRequest, StopRequest::None);
     }
 }
 
 // The window as the transfer leaves it in the middle of a pattern (bank 3, block 200 of the
 // first half). It is drawn before its timer could start anything.
 TEST_F(ProgressWindowTest, RenderProgressWindow) {
-    CComuDlg window(request, 1, messages);
+    CComuDlg window(request, link, messages);
     TransferView& view = window;
     view.setStatusText("Reading Patterns");
     view.setItemText("Bank No. = 3");
@@ -279,17 +270,16 @@ TEST_F(ProgressWindowTest, ARefusedOverwriteClosesAtOnceAndAFailureAfterItsError
     std::ofstream(request.baseName + ".pr0.zar4") << "old\n";
     messages.expectQuestion("Found same filename. Do you overwrite?", false);
     {
-        CComuDlg window(request, 1, messages);
+        CComuDlg window(request, link, messages);
         window.exec();
         EXPECT_EQ(window.outcome(), TransferOutcome::Declined);
         EXPECT_EQ(window.result(), QDialog::Accepted);
     }
-    EXPECT_EQ(stopRequest, StopRequest::None);
 
     // The sensor stops answering (its second parameter request): the "Error" box, then the
     // window closes without waiting for OK.
     messages.expectError("No communication response.");
-    CComuDlg window(request, 1, messages);
+    CComuDlg window(request, link, messages);
     QElapsedTimer clock;
     clock.start();
     window.exec();
@@ -319,7 +309,7 @@ protected:
 TEST_F(ProgressWindowTest, TheFlashTextIsDrawnAtOnceAndTheWindowStaysDrawnWhileTheSensorFlashes) {
     const QString flashing = QString::fromLatin1(texts::kWritingFlash);
     {
-        CComuDlg window(request, 1, messages);
+        CComuDlg window(request, link, messages);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         PaintLog log;
@@ -335,7 +325,7 @@ TEST_F(ProgressWindowTest, TheFlashTextIsDrawnAtOnceAndTheWindowStaysDrawnWhileT
     request.operation = Operation::Write;
     request.includePatterns = true;
     ASSERT_TRUE(savePattern(patternFileName(request.baseName, 0), PatternImage{}));
-    CComuDlg window(request, 1, messages);
+    CComuDlg window(request, link, messages);
     PaintLog log;
     item(window)->installEventFilter(&log);
     int paintsBeforeAsking = -1;

@@ -11,6 +11,7 @@
 #include "patterns/pattern_file.h"
 #include "sim/sim_server.h"
 #include "support/scripted_messages.h"
+#include "support/temp_folder.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_texts.h"
 
@@ -126,20 +127,13 @@ inline bool exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-class TempDir {
+// The tests' temporary folder, with a look at what it holds.
+class TempDir : public TempFolder {
 public:
-    TempDir() {
-        char name[] = "/tmp/zar4-transfer-XXXXXX";
-        path_ = ::mkdtemp(name) ? name : "";
-    }
-    ~TempDir() {
-        if (!path_.empty())
-            std::system(("rm -rf '" + path_ + "'").c_str());
-    }
-    const std::string& path() const { return path_; }
+    TempDir() : TempFolder("zar4-transfer") {}
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
-        if (DIR* d = ::opendir(path_.c_str())) {
+        if (DIR* d = ::opendir(path().c_str())) {
             while (dirent* e = ::readdir(d))
                 if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
                     names.push_back(e->d_name);
@@ -203,25 +197,22 @@ public:
 // A simulated sensor, connected on a COM slot, with a folder for the data files.
 class SensorTest : public ::testing::Test {
 protected:
-    static constexpr int kPort = 7;
+    // COM7, the sensor's line.
+    PortAddress port() const { return {"COM7", sim_->devicePath()}; }
 
     // Starts the sensor with `options` and connects to it (the connect bytes are not kept).
     void startSensor(sim::SimOptions options = {}) {
         sim_ = std::make_unique<sim::SimServer>(options);
         ASSERT_TRUE(sim_->start());
-        setPortDevice(kPort, sim_->devicePath());
         ScriptedMessages boxes;
-        ASSERT_TRUE(connectSensor(kPort, 4, boxes, false));
+        ASSERT_TRUE(connectSensor(link, port(), 4, boxes, false));
         boxes.verify();
         sim_->clearLog();
     }
     void TearDown() override {
-        if (portIsOpen(kPort))
-            closePort(kPort);
+        link.close();
         if (sim_)
             sim_->stop();
-        setPortDevice(kPort, "");
-        stopRequest = StopRequest::None;
     }
 
     TransferOutcome run(Operation op, int first, int last, bool parameters, bool patterns) {
@@ -232,7 +223,7 @@ protected:
         request.lastBank = last;
         request.includeParameters = parameters;
         request.includePatterns = patterns;
-        TransferOutcome outcome = runTransfer(request, view, kPort);
+        TransferOutcome outcome = runTransfer(request, view, link);
         view.boxes.verify();
         return outcome;
     }
@@ -250,6 +241,7 @@ protected:
     TempDir dir;
     RecordingView view;
     std::unique_ptr<sim::SimServer> sim_;
+    SerialLink link;
 };
 
 } // namespace zar4::test

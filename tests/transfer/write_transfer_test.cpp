@@ -165,7 +165,7 @@ TEST_F(WriteTransfer, AMissingBankFileIsSkippedOnNoAndAbortsOnYes) {
 // question box takes it, so after the answer no further item is started.
 TEST_F(WriteTransfer, ACancelWaitingBehindTheMissingFileQuestionStopsTheNextItem) {
     writeBankFile(4, bankWords(4));
-    view.onPump = [](int) { stopRequest = StopRequest::Cancelled; };
+    view.onPump = [this](int) { view.requestStop(StopRequest::Cancelled); };
     view.boxes.expectQuestion("Bank number3 " + std::string(kParametersFileMissing), false);
     EXPECT_EQ(run(Operation::Write, 3, 4, true, true), TransferOutcome::Cancelled);
     EXPECT_EQ(view.pumps, 1);
@@ -263,9 +263,9 @@ TEST_F(WriteTransfer, PatternFilesThatAreNotWhole24BitPatternsAreRefusedBeforeAn
 
 TEST_F(WriteTransfer, CancelDuringAPatternSendsNoFlashWrite) {
     writeFile(patternFile(0), stripedPattern(0));
-    view.onPump = [](int n) {
+    view.onPump = [this](int n) {
         if (n == 10)
-            stopRequest = StopRequest::Cancelled;
+            view.requestStop(StopRequest::Cancelled);
     };
     EXPECT_EQ(run(Operation::Write, 0, 1, false, true), TransferOutcome::Cancelled);
     EXPECT_EQ(view.status.back(), kAborted);
