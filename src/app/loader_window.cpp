@@ -65,9 +65,9 @@ std::optional<std::string> systemFileOpenDialog(const std::vector<FileFilter>& f
 }
 
 CLoaderDlg::CLoaderDlg(MessageService& messages, FileOpenDialog fileDialog,
-                       std::string settingsFile, QWidget* parent)
-    : ui::KeyRuleDialog(parent), messages_(messages), fileDialog_(std::move(fileDialog)),
-      settingsFile_(std::move(settingsFile)) {
+                       std::string settingsFile, PortMap ports, QWidget* parent)
+    : ui::KeyRuleDialog(parent), messages_(messages), ports_(std::move(ports)),
+      fileDialog_(std::move(fileDialog)), settingsFile_(std::move(settingsFile)) {
     setWindowTitle(QStringLiteral("ZAR4 Data Loader ver.1.0"));
     // A caption with the system menu and the close box; no minimise or maximise box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -192,7 +192,7 @@ void CLoaderDlg::buildControls() {
 // The COM names stay COM1 to COM9; the tooltip says which device the chosen one opens.
 void CLoaderDlg::showPortDevice() {
     const int index = portList_->currentIndex();
-    portList_->setToolTip(index < 0 ? QString() : qs(devicePathForPort(index + 1)));
+    portList_->setToolTip(index < 0 ? QString() : qs(ports_.deviceFor(index + 1)));
 }
 
 void CLoaderDlg::applySettings(const LoaderSettings& s) {
@@ -244,8 +244,8 @@ void CLoaderDlg::setBaseNameField(const QString& text) {
 }
 
 void CLoaderDlg::connectCommand() {
-    if (connectSensor(link_, comPort(portList_->currentIndex() + 1), baudList_->currentIndex(),
-                      messages_)) {
+    if (connectSensor(link_, comPort(portList_->currentIndex() + 1, ports_),
+                      baudList_->currentIndex(), messages_)) {
         setLinkState(LinkState::Connected);
         runButton_->setFocus();
     }
@@ -379,11 +379,13 @@ int CLoaderApp::run(const std::function<void(CLoaderDlg&)>& wire) {
     ui::QtMessageService messages;
     // Which device stands behind each COM name is known before the window opens.
     const ConfigPlaces places = configPlacesFor(programFile_);
-    const std::string portMap = portMapPathIn(places);
-    if (!loadPortMap(portMap))
-        messages.error("Failed to read the COM port map " + portMap + ".");
+    const std::string portMapPath = portMapPathIn(places);
+    std::optional<PortMap> ports = PortMap::load(portMapPath);
+    if (!ports)
+        messages.error("Failed to read the COM port map " + portMapPath + ".");
 
-    CLoaderDlg window(messages, systemFileOpenDialog, settingsPathIn(places));
+    CLoaderDlg window(messages, systemFileOpenDialog, settingsPathIn(places),
+                      ports.value_or(PortMap()));
     messages.setOwner(&window);
     if (wire)
         wire(window);

@@ -4,6 +4,7 @@
 #include "app/base_name.h"
 #include "app/settings.h"
 #include "common/message_service.h"
+#include "link/port_map.h"
 #include "link/serial_link.h"
 #include "ui/key_rule_dialog.h"
 
@@ -38,14 +39,18 @@ public:
                                                 MessageService& messages, int& penSize)>;
 
     // Loads the settings from `settingsFile` (the one in use for the program unless a test
-    // names another) and puts them into the controls; EXIT saves them there.
+    // names another) and puts them into the controls; EXIT saves them there. The COM names
+    // of the port list lead to the devices `ports` gives them.
     CLoaderDlg(MessageService& messages, FileOpenDialog fileDialog = systemFileOpenDialog,
-               std::string settingsFile = settingsPath(), QWidget* parent = nullptr);
+               std::string settingsFile = settingsPath(), PortMap ports = {},
+               QWidget* parent = nullptr);
     ~CLoaderDlg() override;
 
     LinkState linkState() const { return state_; }
     // The link CONNECT opened (which port, whether it is open, how it last failed).
     const SerialLink& link() const { return link_; }
+    // Which device stands behind each COM name.
+    const PortMap& portMap() const { return ports_; }
     // The pen and eraser size of the pattern editor: loaded with the settings, saved at EXIT.
     int& penSize() { return penSize_; }
     // What EXIT would save at this moment.
@@ -88,6 +93,7 @@ private:
     MessageService& messages_;
     // The connection to the sensor between CONNECT and "ZAR4 to RUN".
     SerialLink link_;
+    PortMap ports_;
     FileOpenDialog fileDialog_;
     std::string settingsFile_;
     LinkState state_ = LinkState::NotConnected;

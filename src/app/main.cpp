@@ -2,6 +2,7 @@
 
 #include "app/full_width_glyphs_window.h"
 #include "app/loader_window.h"
+#include "common/standard_streams.h"
 #include "common/version.h"
 #include "ui/dialog_units.h"
 
@@ -11,6 +12,7 @@
 #include <cstring>
 
 int main(int argc, char** argv) {
+    zar4::keepStandardStreamsOpen(); // no port or file may take a closed stream's place
     // Asked from a shell or by a package check: answered before any window (or display) is
     // needed.
     for (int i = 1; i < argc; ++i) {

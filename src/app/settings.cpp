@@ -158,9 +158,10 @@ bool saveSettingsTo(const std::string& path, const LoaderSettings& settings,
     const std::string folder = folderOf(path);
     if (!folder.empty() && folder == userConfigFolder())
         makeFolders(folder);
-    if (writeFileSafelyOrInPlace(path, formatSettings(settings)))
+    std::string reason;
+    if (writeFileSafelyOrInPlace(path, formatSettings(settings), &reason))
         return true;
-    messages.error("Failed to write a setup file.");
+    messages.error(messageWithReason("Failed to write a setup file.", reason));
     return false;
 }
 

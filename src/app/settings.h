@@ -56,7 +56,7 @@ LoaderSettings loadSettings();
 
 // Writes the whole file or nothing (an existing file keeps its old contents); the operator's
 // own folder is made when it is not there yet (the first EXIT). On failure shows "Failed to
-// write a setup file." and returns false.
+// write a setup file." with the file and the reason on the next line, and returns false.
 bool saveSettingsTo(const std::string& path, const LoaderSettings& settings,
                     MessageService& messages);
 bool saveSettings(const LoaderSettings& settings, MessageService& messages);

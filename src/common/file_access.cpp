@@ -28,6 +28,10 @@ std::string fileReason(const std::string& path, const std::string& why) {
     return path + ": " + why;
 }
 
+std::string messageWithReason(const std::string& text, const std::string& reason) {
+    return reason.empty() ? text : text + "\n" + reason;
+}
+
 std::wstring utf16FromUtf8(std::string_view text) {
     std::wstring out;
     out.reserve(text.size());

@@ -40,6 +40,9 @@ std::string systemErrorText(int error);
 
 // "<path>: <why>", the second line of a message about a file.
 std::string fileReason(const std::string& path, const std::string& why);
+// "<text>\n<reason>": the operator's message with that second line; just the text when
+// there is no reason to give.
+std::string messageWithReason(const std::string& text, const std::string& reason);
 
 struct FileRead {
     enum class Status { Ok, Missing, NotRegular, Unreadable, TooLarge };

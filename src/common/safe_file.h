@@ -22,8 +22,10 @@ bool writeFileSafely(const std::string& path, std::string_view data, std::string
 // For the settings beside an installed program, whose folder the operator may not write into
 // while the file itself is theirs to change: written safely wherever the folder allows it;
 // otherwise the file is rewritten in place, as an ordinary save would. Any other failure
-// leaves the file as it was. Returns false when the new content is not all on disk.
-bool writeFileSafelyOrInPlace(const std::string& path, std::string_view data);
+// leaves the file as it was. Returns false when the new content is not all on disk; `reason`,
+// when given, then receives "<path>: <why>".
+bool writeFileSafelyOrInPlace(const std::string& path, std::string_view data,
+                              std::string* reason = nullptr);
 
 // The same as writeFileSafely, for a file written piece by piece (a pattern arriving block by
 // block). open() creates the temporary file; write() appends; commit() flushes, closes and renames

@@ -139,9 +139,12 @@ void SafeFileWriter::abandon() {
     good_ = false;
 }
 
-bool writeFileSafelyOrInPlace(const std::string& path, std::string_view data) {
-    if (writeFileSafely(path, data))
+bool writeFileSafelyOrInPlace(const std::string& path, std::string_view data, std::string* reason) {
+    std::string safeFailure;
+    if (writeFileSafely(path, data, &safeFailure))
         return true;
+    if (reason)
+        *reason = safeFailure;
     // Only a folder that refuses new files while the file itself may be written is worth a
     // second try; any other failure (a full disk, a missing folder) would fail again, and
     // truncating first would then lose what the file held.
@@ -152,10 +155,11 @@ bool writeFileSafelyOrInPlace(const std::string& path, std::string_view data) {
     if (access(folderOf(target).c_str(), W_OK) == 0 || access(target.c_str(), W_OK) != 0)
         return false;
     int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, data.data(), data.size()) && fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    bool ok = fd >= 0 && writeAll(fd, data.data(), data.size()) && fsync(fd) == 0;
+    const int error = errno;
+    ok = fd >= 0 && (::close(fd) == 0) && ok;
+    if (!ok && reason)
+        *reason = fileReason(path, systemErrorText(error));
     return ok;
 }
 

@@ -169,21 +169,31 @@ void SafeFileWriter::abandon() {
     good_ = false;
 }
 
-bool writeFileSafelyOrInPlace(const std::string& path, std::string_view data) {
+bool writeFileSafelyOrInPlace(const std::string& path, std::string_view data, std::string* reason) {
     SafeFileWriter writer;
-    if (writer.open(path))
-        return writer.write(data.data(), data.size()) && writer.commit();
+    if (writer.open(path)) {
+        if (writer.write(data.data(), data.size()) && writer.commit())
+            return true;
+        if (reason)
+            *reason = writer.failure();
+        return false;
+    }
+    const DWORD openError = GetLastError();
+    if (reason)
+        *reason = writer.failure();
     // Only a folder that refuses new files while the file itself may be written is worth a
     // second try; truncating after any other failure could lose what the file held.
-    if (GetLastError() != ERROR_ACCESS_DENIED || fileInfo(path).kind != FileKind::Regular ||
+    if (openError != ERROR_ACCESS_DENIED || fileInfo(path).kind != FileKind::Regular ||
         !replaceTargetProblem(path, false).empty())
         return false;
     HANDLE h = CreateFileW(utf16FromUtf8(path).c_str(), GENERIC_WRITE, 0, nullptr,
                            TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = writeAll(h, data.data(), data.size()) && FlushFileBuffers(h);
-    ok = CloseHandle(h) && ok;
+    bool ok =
+        h != INVALID_HANDLE_VALUE && writeAll(h, data.data(), data.size()) && FlushFileBuffers(h);
+    const DWORD error = GetLastError();
+    ok = h != INVALID_HANDLE_VALUE && CloseHandle(h) && ok;
+    if (!ok && reason)
+        *reason = fileReason(path, systemErrorText(static_cast<int>(error)));
     return ok;
 }
 

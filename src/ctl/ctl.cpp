@@ -258,7 +258,8 @@ int linkFailureStatus(const LinkFailure& failure) {
     return failure.kind == LinkFailureKind::BaudRateInvalid ? kExitUsage : kExitFailed;
 }
 
-std::optional<PortAddress> resolvePort(const std::string& port, std::string& why) {
+std::optional<PortAddress> resolvePort(const std::string& port, const PortMap& map,
+                                       std::string& why) {
     if (port.size() > 3 && std::toupper(static_cast<unsigned char>(port[0])) == 'C' &&
         std::toupper(static_cast<unsigned char>(port[1])) == 'O' &&
         std::toupper(static_cast<unsigned char>(port[2])) == 'M') {
@@ -268,7 +269,7 @@ std::optional<PortAddress> resolvePort(const std::string& port, std::string& why
             numeric = numeric && std::isdigit(static_cast<unsigned char>(c));
         int n = numeric ? std::stoi(digits) : 0;
         if (n >= 1 && n <= kPortCount)
-            return comPort(n);
+            return comPort(n, map);
         why = "'" + port + "' is not a port: COM names run from COM1 to COM256";
         return std::nullopt;
     }
@@ -318,11 +319,14 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
     Report report{human, events};
     // The desktop program's port map: beside this program, else the operator's, else the
     // machine's. `ports` shows the COM names it gives.
+    PortMap portMap;
     auto loadMap = [&] {
         std::string mapPath =
             portMapPathIn(configPlacesFor(joinPath(env.programDir, "zar4loader")));
-        if (loadPortMap(mapPath))
+        if (std::optional<PortMap> loaded = PortMap::load(mapPath)) {
+            portMap = std::move(*loaded);
             return true;
+        }
         usageError(env, events, command, "the port map " + mapPath + " cannot be read");
         return false;
     };
@@ -333,12 +337,12 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
     } else if (o.command == CtlCommand::Ports) {
         if (!loadMap())
             return kExitUsage;
-        status = runPorts(o, human, env.err, result);
+        status = runPorts(o, portMap, human, env.err, result);
     } else {
         if (!loadMap())
             return kExitUsage;
         std::string why;
-        std::optional<PortAddress> port = resolvePort(o.port, why);
+        std::optional<PortAddress> port = resolvePort(o.port, portMap, why);
         if (!port)
             return usageError(env, events, command, why);
         SerialLink link;

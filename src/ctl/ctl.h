@@ -41,8 +41,9 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env);
 // port refuses is a port-setting error (status 2), anything else a failure (status 1).
 int linkFailureStatus(const LinkFailure& failure);
 
-// The port a --port value names: COM n (1-256) through the port map, or a device path, opened
-// as itself. Nothing (with the reason in `why`) when the value is neither.
-std::optional<PortAddress> resolvePort(const std::string& port, std::string& why);
+// The port a --port value names: COM n (1-256) through `map`, or a device path, opened as
+// itself. Nothing (with the reason in `why`) when the value is neither.
+std::optional<PortAddress> resolvePort(const std::string& port, const PortMap& map,
+                                       std::string& why);
 
 } // namespace zar4::ctl

@@ -104,11 +104,12 @@ std::string description(const SerialDevice& d) {
 
 } // namespace
 
-std::vector<ListedPort> listPorts(bool includePseudoTerminals, bool probeAccess) {
+std::vector<ListedPort> listPorts(const PortMap& map, bool includePseudoTerminals,
+                                  bool probeAccess) {
     // Which COM numbers lead to each device: the map's entries and the defaults alike.
     std::map<std::string, std::vector<int>> numbersByDevice;
     for (int n = 1; n <= kPortCount; ++n) {
-        const std::string device = devicePathForPort(n);
+        const std::string device = map.deviceFor(n);
         if (!device.empty()) {
             numbersByDevice[resolved(device)].push_back(n);
         }
@@ -166,11 +167,11 @@ std::string portMapText(const std::vector<ListedPort>& ports,
     return text;
 }
 
-int runPorts(const CtlOptions& options, std::ostream& human, std::ostream& err,
+int runPorts(const CtlOptions& options, const PortMap& map, std::ostream& human, std::ostream& err,
              CommandResult& result) {
     // The names alone are asked for at every Tab of the shell completion: no device is
     // opened for them.
-    const std::vector<ListedPort> ports = listPorts(options.allPorts, !options.portNames);
+    const std::vector<ListedPort> ports = listPorts(map, options.allPorts, !options.portNames);
     result.hasPorts = true;
     result.outcome = "completed";
     for (const auto& port : ports) {
@@ -178,7 +179,7 @@ int runPorts(const CtlOptions& options, std::ostream& human, std::ostream& err,
     }
     if (options.portNames) {
         std::set<int> numbers;
-        for (const auto& entry : portMapEntries()) {
+        for (const auto& entry : map.entries()) {
             numbers.insert(entry.first);
         }
         for (const auto& port : ports) {
@@ -196,7 +197,7 @@ int runPorts(const CtlOptions& options, std::ostream& human, std::ostream& err,
         return kExitCompleted;
     }
     if (options.mapLines) {
-        result.map = portMapText(ports, portMapEntries());
+        result.map = portMapText(ports, map.entries());
         human << result.map;
         return kExitCompleted;
     }

@@ -4,6 +4,7 @@
 // whether this user can open them now; --map prints port-map lines ready to paste.
 
 #include "link/port_discovery.h"
+#include "link/port_map.h"
 
 #include <iosfwd>
 #include <map>
@@ -23,9 +24,10 @@ struct ListedPort {
 };
 
 // The devices of this machine (pseudo-terminals too with `includePseudoTerminals`), each
-// with its COM numbers under the port map now loaded and (with `probeAccess`, which opens
-// each device) its access state.
-std::vector<ListedPort> listPorts(bool includePseudoTerminals, bool probeAccess = true);
+// with its COM numbers under `map` and (with `probeAccess`, which opens each device) its
+// access state.
+std::vector<ListedPort> listPorts(const PortMap& map, bool includePseudoTerminals,
+                                  bool probeAccess = true);
 
 // Port-map lines naming each device by its stable name: its by-id link, else the name the
 // map `entries` give it now, else its device path. A device keeps the COM number it has; the
@@ -35,8 +37,8 @@ std::string portMapText(const std::vector<ListedPort>& ports,
                         const std::map<int, std::string>& entries);
 
 // Lists the devices on `human` (or prints the map lines with --map) and fills the result's
-// `ports` (and `map`) for the JSON result object.
-int runPorts(const CtlOptions& options, std::ostream& human, std::ostream& err,
+// `ports` (and `map`) for the JSON result object. The COM names are those of `map`.
+int runPorts(const CtlOptions& options, const PortMap& map, std::ostream& human, std::ostream& err,
              CommandResult& result);
 
 } // namespace zar4::ctl

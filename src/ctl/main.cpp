@@ -2,6 +2,7 @@
 
 #include "common/program_paths.h"
 #include "common/program_start.h"
+#include "common/standard_streams.h"
 #include "common/stop_signals.h"
 #include "ctl/console.h"
 #include "ctl/ctl.h"
@@ -13,6 +14,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    zar4::keepStandardStreamsOpen(); // no port or file may take a closed stream's place
     // Ctrl-C, SIGTERM and SIGHUP are CANCEL: the transfer stops at its next stop point, its
     // temporary file is removed and the sensor is sent back to run. A second one ends the
     // program at once. A file size limit is a failed write like any other.

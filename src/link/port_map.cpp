@@ -9,11 +9,6 @@ namespace zar4 {
 
 namespace {
 
-std::map<int, std::string>& portMap() {
-    static std::map<int, std::string> map;
-    return map;
-}
-
 std::string trimmed(const std::string& s) {
     const char* blanks = " \t\r\n\f\v";
     const auto first = s.find_first_not_of(blanks);
@@ -51,13 +46,12 @@ int portOfName(const std::string& name) {
 
 } // namespace
 
-std::string devicePathForPort(int port) {
+std::string PortMap::deviceFor(int port) const {
     if (port < 1 || port > 256) {
         return {};
     }
-    const auto& map = portMap();
-    const auto it = map.find(port);
-    if (it != map.end()) {
+    const auto it = entries_.find(port);
+    if (it != entries_.end()) {
         return it->second;
     }
     return defaultDeviceForPort(port);
@@ -86,34 +80,28 @@ std::map<int, std::string> parsePortMap(const std::string& text) {
     return entries;
 }
 
-bool loadPortMap(const std::string& path) {
+std::optional<PortMap> PortMap::load(const std::string& path) {
     // Only a plain file of at most 64 KiB is a port map: a pipe or device of that name is
     // refused without waiting on it, a huge file without reading it.
     const FileRead file = readRegularFile(path, kSmallFileLimit);
     if (file.status == FileRead::Status::Missing) {
-        portMap().clear(); // no map: every port at its default
-        return true;
+        return PortMap(); // no map: every port at its default
     }
     if (file.status != FileRead::Status::Ok) {
-        return false;
+        return std::nullopt;
     }
-    portMap() = parsePortMap(file.bytes);
-    return true;
+    return PortMap(parsePortMap(file.bytes));
 }
 
-void setPortDevice(int port, const std::string& devicePath) {
+void PortMap::set(int port, const std::string& devicePath) {
     if (port < 1 || port > 256) {
         return;
     }
     if (devicePath.empty()) {
-        portMap().erase(port);
+        entries_.erase(port);
     } else {
-        portMap()[port] = devicePath;
+        entries_[port] = devicePath;
     }
-}
-
-void clearPortMap() {
-    portMap().clear();
 }
 
 std::string portMapPathForProgram(const std::string& programPath) {
@@ -137,10 +125,6 @@ std::string portMapPathIn(const ConfigPlaces& places) {
             return path;
     }
     return beside;
-}
-
-const std::map<int, std::string>& portMapEntries() {
-    return portMap();
 }
 
 } // namespace zar4

@@ -7,19 +7,34 @@
 #include "common/program_paths.h"
 
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace zar4 {
 
-// The device path openPort uses for port number n (1-256).
-std::string devicePathForPort(int port);
+// The COM names of one program: the entries of its port map file, the system's default for
+// every other port. Whoever owns a connection (the main window, the command line's session)
+// owns the map it resolves names by; opening a port never changes it.
+class PortMap {
+public:
+    PortMap() = default;
+    explicit PortMap(std::map<int, std::string> entries) : entries_(std::move(entries)) {}
 
-// Replaces the whole map with the entries of `path`. A missing file gives an empty map
-// (every port at its default). Returns false when the file exists but cannot be read.
-bool loadPortMap(const std::string& path);
-// Sets or (with an empty path) removes one entry.
-void setPortDevice(int port, const std::string& devicePath);
-void clearPortMap();
+    // The entries of `path`. A missing file gives an empty map (every port at its default);
+    // nothing when the file exists but cannot be read.
+    static std::optional<PortMap> load(const std::string& path);
+
+    // The device that port number n (1-256) opens; empty outside 1-256.
+    std::string deviceFor(int port) const;
+    // Sets or (with an empty path) removes one entry.
+    void set(int port, const std::string& devicePath);
+    // What the map file says, not the defaults.
+    const std::map<int, std::string>& entries() const { return entries_; }
+
+private:
+    std::map<int, std::string> entries_;
+};
 
 // Parses the text of a port map file: entries by port number. Lines that are not
 // "COMn=path" with n in 1-256 are ignored.
@@ -33,8 +48,5 @@ std::string portMapPathForProgram(const std::string& programPath);
 // zar4loader.ports in the operator's own folder and zar4loader.ports in the machine's folder;
 // the one beside the program when there is none (no map: every port at its default).
 std::string portMapPathIn(const ConfigPlaces& places);
-
-// The entries of the map in force (what the map files say, not the defaults).
-const std::map<int, std::string>& portMapEntries();
 
 } // namespace zar4

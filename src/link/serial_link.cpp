@@ -5,8 +5,8 @@
 
 namespace zar4 {
 
-PortAddress comPort(int n) {
-    return {"COM" + std::to_string(n), devicePathForPort(n)};
+PortAddress comPort(int n, const PortMap& map) {
+    return {"COM" + std::to_string(n), map.deviceFor(n)};
 }
 
 bool SerialLink::open(const PortAddress& port) {

@@ -24,8 +24,10 @@ struct PortAddress {
     std::string device;
 };
 
-// COM n (1-256) through the port map in force.
-PortAddress comPort(int n);
+class PortMap;
+
+// COM n (1-256) through the connection owner's port map.
+PortAddress comPort(int n, const PortMap& map);
 
 // What went wrong, for callers that choose an exit status, a JSON code or a box by it.
 enum class LinkFailureKind {

@@ -5,7 +5,6 @@
 #include "link/serial_port.h"
 
 #include "link/line_settings.h"
-#include "link/port_access.h"
 
 #include <algorithm>
 #include <array>
@@ -161,14 +160,6 @@ SerialPort::SerialPort() : state_(std::make_unique<State>()) {}
 
 SerialPort::~SerialPort() {
     (void)close();
-}
-
-// Records why `device` could not be opened (errno as the failing call left it) and gives the
-// failure result.
-int SerialPort::openFailed(const std::string& device, int systemError) {
-    openFailure_ = portOpenFailureReason(device, systemError);
-    openError_ = systemError;
-    return 3;
 }
 
 int SerialPort::open(const std::string& device, int /*receiveQueue*/, int /*sendQueue*/) {

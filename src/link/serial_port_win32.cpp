@@ -7,7 +7,6 @@
 
 #include "common/file_access.h"
 #include "link/comm_settings.h"
-#include "link/port_access.h"
 
 #include <windows.h>
 
@@ -107,12 +106,6 @@ SerialPort::SerialPort() : state_(std::make_unique<State>()) {}
 
 SerialPort::~SerialPort() {
     (void)close();
-}
-
-int SerialPort::openFailed(const std::string& device, int systemError) {
-    openFailure_ = portOpenFailureReason(device, systemError);
-    openError_ = systemError;
-    return 3;
 }
 
 int SerialPort::open(const std::string& device, int receiveQueue, int sendQueue) {

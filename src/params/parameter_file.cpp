@@ -2,6 +2,7 @@
 
 #include "common/file_access.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace zar4 {
@@ -25,6 +26,25 @@ bool baseNameFits(const std::string& base) {
             ++characters;
     }
     return characters <= kMaxBaseNameLength;
+}
+
+std::string baseNameProblem(const std::string& base) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    // Both separators on every system: a backup made for Windows may be restored on Linux.
+    const std::size_t separator = base.find_last_of("/\\");
+    const std::size_t lastStart = separator == std::string::npos ? 0 : separator + 1;
+    const std::string last = base.substr(lastStart);
+    const std::string proposal =
+        "; give a base name such as " + base.substr(0, lastStart) + "line1";
+    if (base.empty())
+        return "the file name is empty" + proposal;
+    if (std::all_of(base.begin(), base.end(), blank))
+        return "the file name holds only blanks; give a base name such as line1";
+    if (last.empty() || last == "." || last == "..")
+        return base + ": the name is a folder" + proposal;
+    if (std::all_of(last.begin(), last.end(), blank))
+        return base + ": the last part of the name holds only blanks" + proposal;
+    return {};
 }
 
 namespace {

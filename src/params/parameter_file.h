@@ -20,6 +20,12 @@ constexpr std::size_t kMaxBaseNameLength = 250;
 // base + ".pr%X.zar4" for banks 0-14 (one upper-case hexadecimal digit), ".prM.zar4" for 15.
 std::string parameterFileName(const std::string& base, int item);
 bool baseNameFits(const std::string& base);
+// Why `base` cannot name the files of a backup, or empty when it can. A name that is empty,
+// holds only blanks, or whose last part names a folder (it ends in '/' or '\\', or in "." or
+// "..", or its last part holds only blanks) would put files without a name of their own, such as
+// the hidden ".pr0.zar4", into a folder. The reason is the second line under "Failed to create the
+// file." and proposes a name: "b4/: the name is a folder; give a base name such as b4/line1".
+std::string baseNameProblem(const std::string& base);
 
 // One value line: leading blanks skipped, decimal digits up to the first other character,
 // no digits gives 0. Digits accumulate as an unsigned 32-bit number (wrapping), returned as

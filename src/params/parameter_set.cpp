@@ -20,6 +20,7 @@ const char* const kWriteFailedText = "Failed to write a setup file.";
 const char* const kBaseNameTooLongText =
     "The file name is too long. A file name may hold at most 250 characters.";
 const char* const kBaseNameEmptyText = "The file name is empty. Enter a file name.";
+const char* const kFailedToCreateFileText = "Failed to create the file.";
 const char* const kCopyDestinationQuestion = "Bank parameters file at the copy destination is "
                                              "not found. Create data. Do you agree?";
 const char* const kDiscardQuestion = "Quit and Discard the edited parameters. Do you agree?";
@@ -97,7 +98,8 @@ CommonRecord initialCommonRecord() {
     return r;
 }
 
-ReadResult readRecord(const std::string& name, int item, ParameterSet& set, int* linesRead) {
+ReadResult readRecord(const std::string& name, int item, ParameterSet& set, int* linesRead,
+                      std::string* reason) {
     const bool common = item == kCommonItem;
     std::int32_t* words = common ? set.common.words.data() : set.bank[item].words.data();
     const int count = common ? kCommonWords : kBankWords;
@@ -111,12 +113,20 @@ ReadResult readRecord(const std::string& name, int item, ParameterSet& set, int*
     // the real file.
     if (file.status == FileRead::Status::Missing)
         return ReadResult::NotFound;
-    if (file.status != FileRead::Status::Ok)
+    if (file.status != FileRead::Status::Ok) {
+        if (reason)
+            *reason = file.reason;
         return ReadResult::Unreadable;
+    }
     const int lines = readValueLinesFromText(file.bytes, words, count, file.truncated);
     if (linesRead)
         *linesRead = lines;
-    return lines < count ? ReadResult::Short : ReadResult::Complete;
+    if (lines >= count)
+        return ReadResult::Complete;
+    if (reason)
+        *reason = fileReason(name, "holds " + std::to_string(lines) + " of its " +
+                                       std::to_string(count) + " value lines");
+    return ReadResult::Short;
 }
 
 bool openForEditing(ParameterSet& set, const std::string& base, MessageService& messages) {
@@ -126,28 +136,35 @@ bool openForEditing(ParameterSet& set, const std::string& base, MessageService& 
     }
     set.missingMask = 0;
     const char* failure = nullptr;
+    std::string failureReason;
     for (int k = 0; k <= kCommonItem; ++k) {
         int lines = 0;
-        const ReadResult result = readRecord(parameterFileName(base, k), k, set, &lines);
+        std::string reason;
+        const std::string name = parameterFileName(base, k);
+        const ReadResult result = readRecord(name, k, set, &lines, &reason);
         if (result == ReadResult::NotFound) {
             set.missingMask |= kCommonMissingBit;
         } else if (result == ReadResult::Short) {
             failure = kInvalidFileText;
+            failureReason = reason;
         } else if (result == ReadResult::Unreadable) {
             failure = kUnreadableFileText;
+            failureReason = reason;
         }
         // The model mark is judged by the words the file held: a short file must not be
         // judged by words an earlier set left behind, but a foreign mark it did hold counts.
         if (k < kBankCount && !markWordsReadAreThisModel(set.bank[k].words.data(), lines)) {
             // A file of another sensor model: nothing after it is looked at.
             failure = kWrongModelText;
+            failureReason = fileReason(name, "lines 9 and 10 are not both at most 255, as in "
+                                             "a file of this sensor model");
             break;
         }
         if (k != kCommonItem)
             set.missingMask = static_cast<std::uint16_t>(set.missingMask << 1);
     }
     if (failure) {
-        messages.notice(failure);
+        messages.notice(messageWithReason(failure, failureReason));
         return false;
     }
 
@@ -189,6 +206,12 @@ bool saveSet(const ParameterSet& set, const std::string& base, MessageService& m
         messages.notice(kBaseNameTooLongText);
         return false;
     }
+    // A name without a file name of its own would write hidden files such as ".pr0.zar4".
+    const std::string problem = baseNameProblem(base);
+    if (!problem.empty()) {
+        messages.notice(messageWithReason(kFailedToCreateFileText, problem));
+        return false;
+    }
     for (int k = kCommonItem; k >= 0; --k) {
         std::string text;
         if (k == kCommonItem) {
@@ -202,8 +225,9 @@ bool saveSet(const ParameterSet& set, const std::string& base, MessageService& m
         }
         // Any failure, in creating the file or in writing any of its bytes, stops the save:
         // a set that was only partly written must not look saved.
-        if (!writeFileSafely(parameterFileName(base, k), text)) {
-            messages.notice(kWriteFailedText);
+        std::string reason;
+        if (!writeFileSafely(parameterFileName(base, k), text, &reason)) {
+            messages.notice(messageWithReason(kWriteFailedText, reason));
             return false;
         }
     }

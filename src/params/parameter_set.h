@@ -59,9 +59,10 @@ enum class ReadResult {
 };
 
 // Reads bank file k (0-14, 32 lines) or the common file (k = 15, 5 lines) into `set`. Only
-// the words that were read change; `linesRead`, when given, receives how many were.
+// the words that were read change; `linesRead`, when given, receives how many were, and
+// `reason` "<path>: <why>" for a file that is Unreadable or Short.
 ReadResult readRecord(const std::string& name, int item, ParameterSet& set,
-                      int* linesRead = nullptr);
+                      int* linesRead = nullptr, std::string* reason = nullptr);
 
 // The operator's texts of loading and saving.
 extern const char* const kInvalidFileText;
@@ -74,6 +75,7 @@ extern const char* const kNoCommonFileQuestion;
 extern const char* const kWriteFailedText;
 extern const char* const kBaseNameTooLongText;
 extern const char* const kBaseNameEmptyText;
+extern const char* const kFailedToCreateFileText;
 extern const char* const kCopyDestinationQuestion;
 extern const char* const kDiscardQuestion;
 

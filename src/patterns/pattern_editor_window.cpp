@@ -1,5 +1,6 @@
 #include "patterns/pattern_editor_window.h"
 
+#include "common/file_access.h"
 #include "patterns/pattern_view_window.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
@@ -24,6 +25,8 @@ namespace {
 constexpr const char* kCaption = "Edit Patterns";
 constexpr const char* kFileNotFound = "Patterns file is not found.";
 constexpr const char* kFileInvalid = "Patterns file is invalid.";
+constexpr const char* kReplaceDamagedQuestion =
+    "Patterns file is invalid. Do you replace it with the pattern shown?";
 
 constexpr int kBanks = 15;
 
@@ -89,7 +92,9 @@ void editPatterns(QWidget* parent, const std::string& baseName, int& penSize,
                   MessageService& messages) {
     const std::uint16_t missing = findMissingPatterns(baseName);
     if (missing == kNoPatternFiles) {
-        messages.error(kFileNotFound);
+        messages.error(messageWithReason(kFileNotFound, patternFileName(baseName, 0) + " to " +
+                                                            patternFileName(baseName, 14) +
+                                                            ": none of them can be read"));
         return;
     }
     // Two rasters of 147 KB live in the window: keep it off the stack.
@@ -245,8 +250,9 @@ void CRefpatDialog::runOpeningSteps(std::uint16_t patternMissingMask) {
     }
     currentBank_ = previousBank_ = first;
     bankList_->setCurrentIndex(first);
-    if (!loadPatternForEditing(patternFileName(baseName_, first), header_, image_)) {
-        messages_.error(kFileInvalid);
+    std::string failure;
+    if (!readBank(first, failure)) {
+        messages_.error(messageWithReason(kFileInvalid, failure));
         settingUp_ = false;
         return;
     }
@@ -354,8 +360,26 @@ void CRefpatDialog::redrawView() {
 // ---------------------------------------------------------------------------------------------
 // Banks, saving and leaving
 
-bool CRefpatDialog::loadBank(int bank) {
-    if (!loadPatternForEditing(patternFileName(baseName_, bank), header_, image_))
+bool CRefpatDialog::readBank(int bank, std::string& failure) {
+    // Loaded aside first: the operator hears of a damaged file before its picture is shown.
+    // A short file fills what it holds; the rest keeps the picture shown before, as always.
+    auto header = std::make_unique<PatternHeader>(header_);
+    auto image = std::make_unique<PatternImage>(image_);
+    std::string damage;
+    if (!loadPatternForEditing(patternFileName(baseName_, bank), *header, *image, &failure,
+                               &damage))
+        return false;
+    if (!damage.empty())
+        messages_.notice(messageWithReason(kFileInvalid, damage));
+    header_ = *header;
+    image_ = *image;
+    damage_ = damage;
+    damagedBank_ = damage.empty() ? -1 : bank;
+    return true;
+}
+
+bool CRefpatDialog::loadBank(int bank, std::string& failure) {
+    if (!readBank(bank, failure))
         return false;
     tools_.bankLoaded();
     syncWithTools();
@@ -379,8 +403,9 @@ void CRefpatDialog::bankChosen(int index) {
     }
     previousBank_ = currentBank_;
     currentBank_ = index;
-    if (!loadBank(index)) {
-        messages_.error(kFileNotFound);
+    std::string failure;
+    if (!loadBank(index, failure)) {
+        messages_.error(messageWithReason(kFileNotFound, failure));
         currentBank_ = previousBank_;
         bankList_->setCurrentIndex(previousBank_);
     }
@@ -403,10 +428,17 @@ bool CRefpatDialog::saveCommand() {
         bank = bankList_->currentIndex();
         currentBank_ = bank;
     }
-    if (!savePattern(patternFileName(baseName_, bank), image_)) {
-        messages_.error(kFileNotFound);
+    // A picture loaded from a damaged file may hold black or noise where data was missing;
+    // saving it makes a file that every check passes, so the damage is not replaced unasked.
+    if (bank == damagedBank_ && !messages_.ask(messageWithReason(kReplaceDamagedQuestion, damage_)))
+        return false;
+    std::string failure;
+    if (!savePattern(patternFileName(baseName_, bank), image_, &failure)) {
+        messages_.error(messageWithReason(kFileNotFound, failure));
         return false;
     }
+    if (bank == damagedBank_)
+        damagedBank_ = -1;
     tools_.markSaved();
     return true;
 }

@@ -115,7 +115,10 @@ private:
     bool saveCommand();
     void exitCommand();
 
-    bool loadBank(int bank);
+    // Reads `bank`'s file into the picture, telling the operator first when the file is
+    // damaged; false, with "<path>: <why>" in `failure`, when it cannot be opened.
+    bool readBank(int bank, std::string& failure);
+    bool loadBank(int bank, std::string& failure);
     bool askAndSave(int bank, bool onSwitch);
     void finish();
 
@@ -138,6 +141,11 @@ private:
     PatternHeader header_{};
     PatternImage image_{};
     MaskEditor tools_;
+
+    // The bank whose picture came from a damaged file (-1: none) and what is wrong with it:
+    // Save asks before it replaces that file.
+    int damagedBank_ = -1;
+    std::string damage_;
 
     int currentBank_ = 0;
     int previousBank_ = 0;

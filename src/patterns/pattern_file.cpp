@@ -41,6 +41,16 @@ bool headerAcceptedForSending(const std::uint8_t* header) {
            header[4] == 0x02 && header[28] == 0x18;
 }
 
+std::string patternFileDamage(std::string_view bytes, bool more) {
+    if (more || bytes.size() > static_cast<std::size_t>(kPatternFileSize))
+        return "holds more than the 147318 bytes of a pattern file";
+    if (bytes.size() != static_cast<std::size_t>(kPatternFileSize))
+        return "holds " + std::to_string(bytes.size()) + " bytes, not the 147318 of a pattern file";
+    if (!headerAcceptedForSending(reinterpret_cast<const std::uint8_t*>(bytes.data())))
+        return "has no header of a 24-bit pattern file";
+    return {};
+}
+
 void wordToFilePixel(std::uint16_t word, std::uint8_t* bgr) {
     const unsigned w = word;
     if (w & 1u) {
@@ -103,13 +113,20 @@ std::size_t loadPatternFromBytes(const std::uint8_t* data, std::size_t size, Pat
     return headerBytes + rasterBytes;
 }
 
-bool loadPatternForEditing(const std::string& path, PatternHeader& header, PatternImage& image) {
+bool loadPatternForEditing(const std::string& path, PatternHeader& header, PatternImage& image,
+                           std::string* failure, std::string* damage) {
     // Only a plain file counts: a folder would "open" and then read as nothing, and a pipe
     // would hang the editor. The bytes are read into a scratch copy first so that a short
     // file leaves the bytes beyond its end exactly as they were.
     const FileRead file = readRegularFile(path, kPatternFileSize, BeyondLimit::Ignore);
     if (file.status != FileRead::Status::Ok) {
+        if (failure)
+            *failure = file.reason;
         return false;
+    }
+    if (damage) {
+        const std::string why = patternFileDamage(file.bytes, file.truncated);
+        *damage = why.empty() ? std::string() : fileReason(path, why);
     }
     loadPatternFromBytes(reinterpret_cast<const std::uint8_t*>(file.bytes.data()),
                          file.bytes.size(), header, image);
@@ -125,8 +142,8 @@ std::string patternFileBytes(const PatternImage& image) {
     return bytes;
 }
 
-bool savePattern(const std::string& path, const PatternImage& image) {
-    return writeFileSafely(path, patternFileBytes(image));
+bool savePattern(const std::string& path, const PatternImage& image, std::string* failure) {
+    return writeFileSafely(path, patternFileBytes(image), failure);
 }
 
 std::uint16_t findMissingPatterns(const std::string& base) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace zar4 {
 
@@ -22,6 +23,13 @@ std::string patternFileName(const std::string& base, int bank);
 std::array<std::uint8_t, kPatternHeaderSize> patternHeader();
 // The test the write transfer makes: "BM", size 147318 in bytes 2-4, 24 bits per pixel.
 bool headerAcceptedForSending(const std::uint8_t* header);
+// Why the bytes of a pattern file would not be sent to the sensor, or empty when they would:
+// a file is sent only when it holds exactly 147318 bytes and its header passes
+// headerAcceptedForSending. `more` says the file holds more than `bytes` (a bounded read
+// stopped there). The words follow "<path>: ": "holds 100000 bytes, not the 147318 of a
+// pattern file", "holds more than the 147318 bytes of a pattern file", "has no header of a
+// 24-bit pattern file".
+std::string patternFileDamage(std::string_view bytes, bool more);
 
 // Sensor word <-> the three file bytes (blue, green, red).
 void wordToFilePixel(std::uint16_t word, std::uint8_t* bgr);
@@ -53,7 +61,11 @@ using PatternHeader = std::array<std::uint8_t, kPatternHeaderSize>;
 // the header and raster bytes beyond its end keep the values they held before the call.
 // Returns false, changing nothing, when the file cannot be opened for reading (missing,
 // unreadable, or not a regular file such as a folder).
-bool loadPatternForEditing(const std::string& path, PatternHeader& header, PatternImage& image);
+// `failure`, when given, receives "<path>: <why>" when the file cannot be opened; `damage`
+// receives "<path>: <why>" when it was loaded but would not be sent as it is (see
+// patternFileDamage), and is emptied otherwise.
+bool loadPatternForEditing(const std::string& path, PatternHeader& header, PatternImage& image,
+                           std::string* failure = nullptr, std::string* damage = nullptr);
 
 // The same load from bytes already in memory. Returns how many bytes were taken (at most
 // 147318); the bytes of header and raster beyond them keep their previous values.
@@ -65,8 +77,10 @@ std::size_t loadPatternFromBytes(const std::uint8_t* data, std::size_t size, Pat
 std::string patternFileBytes(const PatternImage& image);
 
 // The editor's save: the header built afresh (whatever header was loaded) and the raster,
-// written through writeFileSafely. False on any failure; the previous file is then untouched.
-bool savePattern(const std::string& path, const PatternImage& image);
+// written through writeFileSafely. False on any failure; the previous file is then untouched
+// and `failure`, when given, receives "<path>: <why>".
+bool savePattern(const std::string& path, const PatternImage& image,
+                 std::string* failure = nullptr);
 
 // "Edit Patterns": bit k (1 << k) set for every bank k of 0-14 whose pattern file
 // patternFileName(base, k) cannot be opened for reading the way loadPatternForEditing opens

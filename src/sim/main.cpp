@@ -2,6 +2,7 @@
 #include "sim/sim_options.h"
 #include "sim/sim_server.h"
 
+#include "common/standard_streams.h"
 #include "common/version.h"
 
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <pthread.h>
 
 int main(int argc, char** argv) {
+    zar4::keepStandardStreamsOpen(); // no pseudo-terminal may take a closed stream's place
     using namespace zar4::sim;
     SimOptions options;
     std::string error;

@@ -3,7 +3,6 @@
 
 #include "app/loader_window.h"
 #include "common/version.h"
-#include "link/port_map.h"
 #include "link/serial_link.h"
 #include "sim/sim_server.h"
 #include "support/temp_folder.h"
@@ -102,7 +101,6 @@ TEST(LoaderProgramTest, TermOrHangUpDuringAReadStopsItAndClosesTheProgram) {
         EXPECT_EQ(names, (std::set<std::string>{"zar4loader.ini", "zar4loader.ports"}));
         EXPECT_EQ(readAll(program + ".ini"), settings);
 
-        clearPortMap();
         sensor.stop();
     }
 }

@@ -3,6 +3,7 @@
 // the key rule, and the two ways out.
 
 #include "app/loader_window.h"
+#include "link/port_access.h"
 #include "link/port_map.h"
 #include "link/protocol.h"
 #include "link/serial_port.h"
@@ -108,12 +109,11 @@ protected:
     std::vector<std::string> dialogFolders;                // where it was to open
     bool windowEnabledDuringDialog = true;
     std::unique_ptr<CLoaderDlg> window;
+    PortMap ports; // the window's, from when it opens
 
-    void SetUp() override { clearPortMap(); }
     void TearDown() override {
         window.reset();
         messages.verify();
-        clearPortMap();
     }
 
     std::string settingsFile() const { return folder / "zar4loader.ini"; }
@@ -133,7 +133,7 @@ protected:
                 dialogAnswers.erase(dialogAnswers.begin());
                 return answer;
             },
-            settingsFile());
+            settingsFile(), ports);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
@@ -320,7 +320,7 @@ TEST_F(LoaderWindowTest, ExitEndsTheProgramEvenWhenTheSettingsCannotBeWritten) {
     fs::create_directory(settingsFile()); // a folder stands where the file should be
     open();
     messages.expect("Question", "Agree to Exit?", BoxAnswer::Yes);
-    messages.expectError("Failed to write a setup file.");
+    messages.expectError("Failed to write a setup file.\n" + settingsFile() + ": is a folder");
     click(exitButton());
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(fs::is_directory(settingsFile()));
@@ -484,7 +484,8 @@ TEST_F(LoaderWindowTest, EditorButtonsOpenTheEditorsOfTheFieldsBaseName) {
     open();
     type(field(), QString::fromStdString(base()));
 
-    messages.expectError("Patterns file is not found.");
+    messages.expectError("Patterns file is not found.\n" + base() + ".pt0.bmp to " + base() +
+                         ".ptE.bmp: none of them can be read");
     click(control<QPushButton>(1206));
     messages.verify();
 
@@ -531,9 +532,9 @@ TEST_F(LoaderWindowTest, EditorButtonsOpenTheEditorsOfTheFieldsBaseName) {
 // The COM names stay COM1 to COM9; the port list's tooltip names the device behind the one
 // chosen, from the port map.
 TEST_F(LoaderWindowTest, ThePortListTooltipNamesTheDeviceOfTheChosenPort) {
-    setPortDevice(3, "/dev/serial/by-id/usb-line3");
+    ports.set(3, "/dev/serial/by-id/usb-line3");
     open();
-    EXPECT_EQ(portList()->toolTip().toStdString(), devicePathForPort(1));
+    EXPECT_EQ(portList()->toolTip().toStdString(), defaultDeviceForPort(1));
     choose(portList(), 2);
     EXPECT_EQ(portList()->toolTip(), QStringLiteral("/dev/serial/by-id/usb-line3"));
 }
@@ -556,7 +557,7 @@ TEST_F(LoaderWindowTest, StartUpLoadsThePortMapAndTheSettingsBesideTheProgram) {
     bool ran = false;
     int result = CLoaderApp(program).run([&](CLoaderDlg& opened) {
         ran = true;
-        EXPECT_EQ(devicePathForPort(4), "/dev/ttyUSB7"); // known before the window opens
+        EXPECT_EQ(opened.portMap().deviceFor(4), "/dev/ttyUSB7"); // known before it opens
         EXPECT_EQ(opened.currentSettings().portIndex, 3);
         EXPECT_EQ(opened.currentSettings().baseName, "line9");
         EXPECT_TRUE(opened.parentWidget() == nullptr);
@@ -591,7 +592,7 @@ protected:
     void startSensor(sim::SimOptions options = {}) {
         sensor = std::make_unique<sim::SimServer>(options);
         ASSERT_TRUE(sensor->start());
-        setPortDevice(1, sensor->devicePath());
+        ports.set(1, sensor->devicePath());
     }
     void TearDown() override {
         LoaderWindowTest::TearDown();
@@ -635,6 +636,8 @@ TEST_F(LoaderLinkTest, ConnectAndReturnToRun) {
 
 TEST_F(LoaderLinkTest, ConnectRefusedOrImpossibleLeavesThePortClosed) {
     startSensor();
+    ports.set(2, sensor->devicePath());
+    ports.set(3, (folder / "no-such-device").string());
     open();
     // No to the question: closed again, so that the next CONNECT can open it.
     messages.expectQuestion("Agree to stop operation of ZAR4?", false);
@@ -644,9 +647,8 @@ TEST_F(LoaderLinkTest, ConnectRefusedOrImpossibleLeavesThePortClosed) {
     EXPECT_TRUE(sensor->receivedBytes().empty());
 
     // Someone else holds the line.
-    setPortDevice(2, sensor->devicePath());
     SerialLink holder; // another loader on the line
-    ASSERT_TRUE(holder.open(comPort(2)));
+    ASSERT_TRUE(holder.open(comPort(2, ports)));
     messages.expectError("Failed to open COM port.\n" + sensor->devicePath() +
                          ": in use by another process");
     click(connectButton());
@@ -664,7 +666,6 @@ TEST_F(LoaderLinkTest, ConnectRefusedOrImpossibleLeavesThePortClosed) {
     // A port whose device does not exist.
     choose(baudList(), 4);
     choose(portList(), 2);
-    setPortDevice(3, (folder / "no-such-device").string());
     messages.expectError("Failed to open COM port.\n" + (folder / "no-such-device").string() +
                          ": no such device");
     click(connectButton());

@@ -189,15 +189,12 @@ protected:
     std::unique_ptr<CLoaderDlg> window;
 
     void SetUp() override {
-        clearPortMap();
         sensor = std::make_unique<sim::SimServer>();
         ASSERT_TRUE(sensor->start());
-        setPortDevice(1, sensor->devicePath());
     }
     void TearDown() override {
         window.reset();
         messages.verify();
-        clearPortMap();
         sensor.reset();
     }
 
@@ -215,7 +212,7 @@ protected:
                 ADD_FAILURE() << "file dialog not expected";
                 return std::optional<std::string>();
             },
-            (folder / "zar4loader.ini").string());
+            (folder / "zar4loader.ini").string(), PortMap({{1, sensor->devicePath()}}));
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
         messages.expectQuestion("Agree to stop operation of ZAR4?", true);

@@ -47,7 +47,7 @@ TEST(SettingsFileTest, ASaveThatCannotBeFinishedKeepsTheOldFileAndSaysSo) {
     rlimit small = old;
     small.rlim_cur = 64; // fewer bytes than the new file needs
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    messages.expectError("Failed to write a setup file.");
+    messages.expectError("Failed to write a setup file.\n" + path + ": file too large");
     bool saved = saveSettingsTo(path, changed, messages);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previousHandler);

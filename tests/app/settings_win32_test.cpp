@@ -60,7 +60,8 @@ TEST(SettingsFileTest, ASaveOfAHeldFileKeepsTheOldFileAndSaysSo) {
     {
         const ExclusivelyOpenFile holder(path);
         ASSERT_TRUE(holder.isOpen());
-        messages.expectError("Failed to write a setup file.");
+        messages.expectStart("Error", "Failed to write a setup file.\n" + path + ": ",
+                             BoxAnswer::Ok);
         EXPECT_FALSE(saveSettingsTo(path, changed, messages));
     }
     EXPECT_EQ(readAll(path), kDefaultFile);

@@ -4,7 +4,6 @@
 #include "ctl/console.h"
 #include "ctl/ctl.h"
 #include "ctl/ctl_options.h"
-#include "link/port_map.h"
 #include "transfer/transfer_texts.h"
 
 #include <gtest/gtest.h>
@@ -366,7 +365,6 @@ TEST(Ctl, WriteAtATerminalGoesOnOnlyAfterATypedYes) {
         EXPECT_EQ(portTried, c.status == kExitFailed) << err.str();
     }
     stopSignalled = 0;
-    clearPortMap();
 }
 
 } // namespace

@@ -23,10 +23,7 @@ protected:
         sim_ = std::make_unique<sim::SimServer>(options);
         ASSERT_TRUE(sim_->start());
     }
-    void TearDown() override {
-        sim_->stop();
-        clearPortMap();
-    }
+    void TearDown() override { sim_->stop(); }
     std::string link() const { return dir.path() + "/ttyZAR4"; }
     // zar4ctl with the port map of `dir`; standard output.
     std::string ports(const std::vector<std::string>& options) {

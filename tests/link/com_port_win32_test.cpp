@@ -34,7 +34,7 @@ protected:
             GTEST_SKIP() << "ZAR4_TEST_COM names no COM port with zar4sim behind it";
         }
         port_ = std::atoi(com);
-        ASSERT_TRUE(link.open(comPort(port_))) << link.lastErrorText();
+        ASSERT_TRUE(link.open(comPort(port_, PortMap()))) << link.lastErrorText();
         ASSERT_EQ(link.configure(0xC), 0); // 57600, the sensor's rate
         ASSERT_EQ(port.purgeReceive(), 0);
     }
@@ -100,10 +100,10 @@ TEST_F(ComPortTest, WaitingBytesAndPurge) {
 }
 
 TEST_F(ComPortTest, SlotsAndClosedPorts) {
-    EXPECT_EQ(port.open(comPort(port_).device), 2);
+    EXPECT_EQ(port.open(comPort(port_, PortMap()).device), 2);
     // A COM port nothing stands behind.
     SerialLink other;
-    EXPECT_FALSE(other.open(comPort(201)));
+    EXPECT_FALSE(other.open(comPort(201, PortMap())));
     EXPECT_EQ(other.lastErrorText(), "\\\\.\\COM201: no such device");
     EXPECT_EQ(other.lastFailure().kind, LinkFailureKind::OpenFailed);
 
@@ -123,11 +123,9 @@ TEST_F(ComPortTest, SlotsAndClosedPorts) {
 // The port map may put a COM number on another device name, as on Linux.
 TEST_F(ComPortTest, PortMapNamesTheDevice) {
     ASSERT_EQ(link.close(), 0);
-    setPortDevice(7, "\\\\.\\COM" + std::to_string(port_));
-    EXPECT_TRUE(link.open(comPort(7))) << link.lastErrorText();
+    const PortMap map({{7, "\\\\.\\COM" + std::to_string(port_)}});
+    EXPECT_TRUE(link.open(comPort(7, map))) << link.lastErrorText();
     EXPECT_EQ(link.close(), 0);
-    setPortDevice(7, "");
-    EXPECT_EQ(devicePathForPort(7), "\\\\.\\COM7");
 
     // A map entry that names a plain file is no serial port.
     const std::string file = (std::filesystem::temp_directory_path() / "zar4-not-a-port").string();

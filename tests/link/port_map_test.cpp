@@ -20,20 +20,18 @@ using PortMapTest = PortMapFixture;
 TEST_F(PortMapTest, ComNIsTtySNMinusOneUnlessMapped) {
     // COM10 and above on Windows only in the \\.\ form.
     const bool windows = defaultDeviceForPort(1) == "\\\\.\\COM1";
-    EXPECT_EQ(devicePathForPort(1), windows ? "\\\\.\\COM1" : "/dev/ttyS0");
-    EXPECT_EQ(devicePathForPort(9), windows ? "\\\\.\\COM9" : "/dev/ttyS8");
-    EXPECT_EQ(devicePathForPort(256), windows ? "\\\\.\\COM256" : "/dev/ttyS255");
-    EXPECT_EQ(devicePathForPort(0), "");
-    EXPECT_EQ(devicePathForPort(257), "");
+    PortMap map;
+    EXPECT_EQ(map.deviceFor(1), windows ? "\\\\.\\COM1" : "/dev/ttyS0");
+    EXPECT_EQ(map.deviceFor(9), windows ? "\\\\.\\COM9" : "/dev/ttyS8");
+    EXPECT_EQ(map.deviceFor(256), windows ? "\\\\.\\COM256" : "/dev/ttyS255");
+    EXPECT_EQ(map.deviceFor(0), "");
+    EXPECT_EQ(map.deviceFor(257), "");
 
-    setPortDevice(3, "/dev/ttyUSB0");
-    EXPECT_EQ(devicePathForPort(3), "/dev/ttyUSB0");
-    EXPECT_EQ(devicePathForPort(4), defaultDeviceForPort(4));
-    setPortDevice(3, "");
-    EXPECT_EQ(devicePathForPort(3), defaultDeviceForPort(3));
-    setPortDevice(5, "/dev/ttyACM0");
-    clearPortMap();
-    EXPECT_EQ(devicePathForPort(5), defaultDeviceForPort(5));
+    map.set(3, "/dev/ttyUSB0");
+    EXPECT_EQ(map.deviceFor(3), "/dev/ttyUSB0");
+    EXPECT_EQ(map.deviceFor(4), defaultDeviceForPort(4));
+    map.set(3, "");
+    EXPECT_EQ(map.deviceFor(3), defaultDeviceForPort(3));
 }
 
 TEST_F(PortMapTest, ParsesWhatAnOperatorWrites) {
@@ -65,23 +63,21 @@ TEST_F(PortMapTest, ParsesWhatAnOperatorWrites) {
     EXPECT_TRUE(parsePortMap("").empty());
 }
 
-TEST_F(PortMapTest, LoadReplacesTheWholeMap) {
-    setPortDevice(7, "/dev/left-over");
+TEST_F(PortMapTest, LoadGivesTheFilesEntriesOrNothingWhenUnreadable) {
     writeMap("COM2=/dev/ttyUSB0\nCOM9=/dev/ttyUSB1\n");
-    ASSERT_TRUE(loadPortMap(folder + "/zar4loader.ports"));
-    EXPECT_EQ(devicePathForPort(2), "/dev/ttyUSB0");
-    EXPECT_EQ(devicePathForPort(9), "/dev/ttyUSB1");
-    EXPECT_EQ(devicePathForPort(7), defaultDeviceForPort(7));
+    const auto map = PortMap::load(folder + "/zar4loader.ports");
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->entries(),
+              (std::map<int, std::string>{{2, "/dev/ttyUSB0"}, {9, "/dev/ttyUSB1"}}));
 
     // No map file: every port at its default.
-    ASSERT_TRUE(loadPortMap(folder + "/missing.ports"));
-    EXPECT_EQ(devicePathForPort(2), defaultDeviceForPort(2));
+    const auto none = PortMap::load(folder + "/missing.ports");
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->entries().empty());
 
-    // A map that exists but cannot be read is reported and changes nothing.
-    ASSERT_TRUE(loadPortMap(folder + "/zar4loader.ports"));
+    // A map that exists but cannot be read.
     ASSERT_TRUE(std::filesystem::create_directory(folder + "/sub.ports"));
-    EXPECT_FALSE(loadPortMap(folder + "/sub.ports"));
-    EXPECT_EQ(devicePathForPort(2), "/dev/ttyUSB0");
+    EXPECT_FALSE(PortMap::load(folder + "/sub.ports"));
 }
 
 TEST_F(PortMapTest, MapFileIsNamedAfterTheProgram) {

@@ -627,10 +627,20 @@ TEST_F(ParameterEditor, RefusesAnEmptyOrTooLongNameAndAFailedSaveKeepsItOpen) {
     EXPECT_TRUE(editor->isVisible());
 
     // A folder that does not exist: the first file fails, nothing is written, edits stay.
-    typeInto(name, QString::fromStdString(folder.path() + "/no/such/line1"));
-    messages.expectNotice(kWriteFailedText);
+    const std::string nowhere = folder.path() + "/no/such/line1";
+    typeInto(name, QString::fromStdString(nowhere));
+    messages.expectNotice(std::string(kWriteFailedText) + "\n" +
+                          parameterFileName(nowhere, kCommonItem) + ": no such file or directory");
     click(button(1157));
     EXPECT_TRUE(editor->isVisible());
+
+    // Blanks, or a folder: no hidden files such as ".prM.zar4" are written.
+    for (const std::string& noName : {std::string("  "), folder.path() + "/"}) {
+        typeInto(name, QString::fromStdString(noName));
+        messages.expectNotice("Failed to create the file.\n" + baseNameProblem(noName));
+        click(button(1157));
+        EXPECT_TRUE(editor->isVisible());
+    }
     EXPECT_EQ(number(1163)->text(), "44");
 
     typeInto(name, QString::fromStdString(base));
@@ -762,7 +772,8 @@ TEST_F(ParameterEditor, EditParametersCommandWithNoFiles) {
 
     // A set that cannot be opened shows its message and no editor.
     writeBankFile(base, 4, bankRecord(4), false, 31);
-    messages.expectNotice(kInvalidFileText);
+    messages.expectNotice(std::string(kInvalidFileText) + "\n" + parameterFileName(base, 4) +
+                          ": holds 31 of its 32 value lines");
     editParameters(nullptr, base, messages);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

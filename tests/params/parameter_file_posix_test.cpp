@@ -19,7 +19,8 @@ TEST_F(OpenForEditing, AFileThatCannotBeReadIsNotTakenForMissing) {
     ASSERT_EQ(::symlink(fs::path(parameterFileName(base, 8)).filename().c_str(),
                         parameterFileName(base, 8).c_str()),
               0);
-    messages.expectNotice(kUnreadableFileText);
+    messages.expectNotice(std::string(kUnreadableFileText) + "\n" + parameterFileName(base, 8) +
+                          ": too many levels of symbolic links");
     EXPECT_FALSE(openForEditing(set, base, messages));
 }
 
@@ -28,7 +29,8 @@ TEST_F(OpenForEditing, APipeIsRefusedAtOnce) {
     writeWholeSet(false);
     fs::remove(parameterFileName(base, 3));
     ASSERT_EQ(::mkfifo(parameterFileName(base, 3).c_str(), 0644), 0);
-    messages.expectNotice(kUnreadableFileText);
+    messages.expectNotice(std::string(kUnreadableFileText) + "\n" + parameterFileName(base, 3) +
+                          ": is a FIFO");
     EXPECT_FALSE(openForEditing(set, base, messages));
     messages.verify();
 }

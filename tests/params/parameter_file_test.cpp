@@ -27,6 +27,25 @@ TEST(ParameterFileName, SuffixIsOneUpperCaseHexDigitOrM) {
     EXPECT_FALSE(baseNameFits(japanese + "a"));
 }
 
+// A name that leaves its files no name of their own (".pr0.zar4" in some folder) is refused,
+// and the reason proposes one that would do.
+TEST(BaseNameProblem, EmptyBlankOrFolderNamesAreRefusedWithANameThatWouldDo) {
+    const std::pair<std::string, std::string> refused[] = {
+        {"", "the file name is empty; give a base name such as line1"},
+        {" \t ", "the file name holds only blanks; give a base name such as line1"},
+        {"b4/", "b4/: the name is a folder; give a base name such as b4/line1"},
+        {"C:\\data\\",
+         "C:\\data\\: the name is a folder; give a base name such as C:\\data\\line1"},
+        {"/d/b4/..", "/d/b4/..: the name is a folder; give a base name such as /d/b4/line1"},
+        {"b4/  ", "b4/  : the last part of the name holds only blanks; give a base name such as "
+                  "b4/line1"},
+    };
+    for (const auto& [base, reason] : refused)
+        EXPECT_EQ(baseNameProblem(base), reason) << "[" << base << "]";
+    for (const char* base : {"line1", "b4/line1", "C:\\data\\line1", " x", ".x", "b4/.x"})
+        EXPECT_EQ(baseNameProblem(base), "") << base;
+}
+
 // A write sends only files whose every line read is one number the sensor can hold.
 TEST(StrictValueLines, EachLineReadIsOneNumberFrom0To65535) {
     struct Case {
@@ -204,12 +223,14 @@ TEST_F(OpenForEditing, ExtraLinesAreIgnoredAndAShortFileIsInvalid) {
 
     // One bank file of 31 lines spoils the whole set, even with every other file fine.
     writeBankFile(base, 12, distinctBankRecord(12), false, 31);
-    messages.expectNotice(kInvalidFileText);
+    messages.expectNotice(std::string(kInvalidFileText) + "\n" + parameterFileName(base, 12) +
+                          ": holds 31 of its 32 value lines");
     EXPECT_FALSE(openForEditing(set, base, messages));
     // So does a short common file.
     writeBankFile(base, 12, distinctBankRecord(12));
     writeText(parameterFileName(base, kCommonItem), "1\n2\n3\n4\n");
-    messages.expectNotice(kInvalidFileText);
+    messages.expectNotice(std::string(kInvalidFileText) + "\n" +
+                          parameterFileName(base, kCommonItem) + ": holds 4 of its 5 value lines");
     EXPECT_FALSE(openForEditing(set, base, messages));
 }
 
@@ -226,7 +247,9 @@ TEST_F(OpenForEditing, ModelMarkAbove255StopsLoading) {
     writeBankFile(base, 7, foreign);
     writeBankFile(base, 3, distinctBankRecord(3), false, 20); // short, before the foreign one
     set.bank[9].words[0] = -1;
-    messages.expectNotice(kWrongModelText);
+    messages.expectNotice(std::string(kWrongModelText) + "\n" + parameterFileName(base, 7) +
+                          ": lines 9 and 10 are not both at most 255, as in a file of this "
+                          "sensor model");
     EXPECT_FALSE(openForEditing(set, base, messages));
     // Loading stopped at bank 7: bank 9's file was never read.
     EXPECT_EQ(set.bank[9].words[0], -1);
@@ -236,7 +259,8 @@ TEST_F(OpenForEditing, ShortFileIsNotJudgedByAnEarlierSetsModelMark) {
     set.bank[6].words[8] = 300; // left over from another set
     writeWholeSet(false);
     writeBankFile(base, 6, distinctBankRecord(6), false, 5);
-    messages.expectNotice(kInvalidFileText);
+    messages.expectNotice(std::string(kInvalidFileText) + "\n" + parameterFileName(base, 6) +
+                          ": holds 5 of its 32 value lines");
     EXPECT_FALSE(openForEditing(set, base, messages));
     messages.verify();
 
@@ -245,7 +269,9 @@ TEST_F(OpenForEditing, ShortFileIsNotJudgedByAnEarlierSetsModelMark) {
     foreign.words[8] = 300;
     writeBankFile(base, 6, foreign, false, 9);
     set.bank[7].words[0] = -1;
-    messages.expectNotice(kWrongModelText);
+    messages.expectNotice(std::string(kWrongModelText) + "\n" + parameterFileName(base, 6) +
+                          ": lines 9 and 10 are not both at most 255, as in a file of this "
+                          "sensor model");
     EXPECT_FALSE(openForEditing(set, base, messages));
     EXPECT_EQ(set.bank[7].words[0], -1);
 }
@@ -320,6 +346,14 @@ TEST_F(OpenForEditing, TooLongABaseNameTouchesNothing) {
 
 class SaveSet : public OpenForEditing {};
 
+TEST_F(SaveSet, AFolderNameWritesNoHiddenFiles) {
+    set.missingMask = 0;
+    const std::string folderName = folder.path() + "/";
+    messages.expectNotice("Failed to create the file.\n" + baseNameProblem(folderName));
+    EXPECT_FALSE(saveSet(set, folderName, messages));
+    EXPECT_TRUE(fs::is_empty(folder.path()));
+}
+
 TEST_F(SaveSet, WritesPresentRecordsWithExactBytes) {
     set.common = initialCommonRecord();
     set.bank[0] = initialBankRecordA();
@@ -353,7 +387,8 @@ TEST_F(SaveSet, StopsAtTheFirstFileThatCannotBeWritten) {
     fs::create_directory(parameterFileName(base, 10));
     fs::create_directory(parameterFileName(base, 10) + "/keep");
 
-    messages.expectNotice(kWriteFailedText);
+    messages.expectNotice(std::string(kWriteFailedText) + "\n" + parameterFileName(base, 10) +
+                          ": is a folder");
     EXPECT_FALSE(saveSet(set, base, messages));
     // Written in the order common, 14, 13, 12, 11: those are there; 10 failed; 9 down to 0
     // were never touched.

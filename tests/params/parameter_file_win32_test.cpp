@@ -17,7 +17,9 @@ TEST_F(OpenForEditing, AHeldFileIsUnreadableNotMissing) {
     writeWholeSet(false);
     const ExclusivelyOpenFile holder(parameterFileName(base, 8));
     ASSERT_TRUE(holder.isOpen());
-    messages.expectNotice(kUnreadableFileText);
+    messages.expectStart(
+        "Warning", std::string(kUnreadableFileText) + "\n" + parameterFileName(base, 8) + ": ",
+        BoxAnswer::Ok);
     EXPECT_FALSE(openForEditing(set, base, messages));
 }
 
@@ -30,7 +32,8 @@ TEST_F(OpenForEditing, AReadOnlyFileStopsTheSave) {
     fs::permissions(readOnly,
                     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
-    messages.expectNotice(kWriteFailedText);
+    messages.expectStart("Warning", std::string(kWriteFailedText) + "\n" + readOnly + ": ",
+                         BoxAnswer::Ok);
     EXPECT_FALSE(saveSet(set, base, messages));
     EXPECT_EQ(readText(readOnly), before);
     EXPECT_NE(readText(parameterFileName(base, 11)).find("\r\n"), std::string::npos)

@@ -3,11 +3,15 @@
 
 #include "patterns/pattern_editor_fixture.h"
 
+#include <random>
+
 namespace zar4::test {
 namespace {
 
 TEST_F(PatternEditorWindow, EditPatternsOpensTheLowestPresentBankOrRefusesWithoutFiles) {
-    editPatterns(nullptr, base, penSize, messages.expectError("Patterns file is not found."));
+    editPatterns(nullptr, base, penSize,
+                 messages.expectError("Patterns file is not found.\n" + file(0) + " to " +
+                                      file(14) + ": none of them can be read"));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     messages.verify();
 
@@ -61,7 +65,7 @@ TEST_F(PatternEditorWindow, OpensLaidOutWithThePenChosenAndFailsClosedOnAnUnread
 
     // A bank announced present whose file has gone: the window tells and does not open.
     std::remove(file(2).c_str());
-    messages.expectError("Patterns file is invalid.");
+    messages.expectError("Patterns file is invalid.\n" + file(2) + ": no such file or directory");
     Editor gone(base, 0x7FFF & ~(1 << 2), penSize, messages);
     EXPECT_FALSE(gone.opened());
 }
@@ -355,7 +359,7 @@ TEST_F(PatternEditorWindow, BankSwitchAsksAboutTheBankBeingLeftAndKeepsItWhenThe
     release(*e, 52, 50);
     const Image edited5 = e->image();
     messages.expectQuestion(Editor::saveQuestion(5), false);
-    messages.expectError("Patterns file is not found.");
+    messages.expectError("Patterns file is not found.\n" + file(9) + ": no such file or directory");
     choose(*e, Editor::IdBankList, 9);
     EXPECT_EQ(e->currentBank(), 5);
     EXPECT_EQ(control<QComboBox>(*e, Editor::IdBankList)->currentIndex(), 5);
@@ -377,7 +381,7 @@ TEST_F(PatternEditorWindow, BankSwitchAsksAboutTheBankBeingLeftAndKeepsItWhenThe
     // shown and counts as saved.
     clickButton(*e, Editor::IdMaskAll);
     messages.expectQuestion(Editor::saveQuestion(6), true);
-    messages.expectError("Patterns file is not found.");
+    messages.expectError("Patterns file is not found.\n" + file(9) + ": no such file or directory");
     choose(*e, Editor::IdBankList, 9);
     EXPECT_EQ(e->currentBank(), 6);
     EXPECT_EQ(control<QComboBox>(*e, Editor::IdBankList)->currentIndex(), 6);
@@ -387,15 +391,19 @@ TEST_F(PatternEditorWindow, BankSwitchAsksAboutTheBankBeingLeftAndKeepsItWhenThe
 
 TEST_F(PatternEditorWindow, SaveWritesAFreshHeaderAndAFailedSaveKeepsTheEdits) {
     Image image = gradient(3);
-    std::string bytes(54, 'x'); // a foreign header is loaded without complaint
+    std::string bytes(54, 'x'); // a foreign header: loaded with a warning
     bytes.append(reinterpret_cast<const char*>(image.raster.data()), image.raster.size());
     {
         std::ofstream out(file(3), std::ios::binary);
         out << bytes;
     }
     writeBank(4, gradient(4));
+    const std::string damage = file(3) + ": has no header of a 24-bit pattern file";
+    messages.expectNotice("Patterns file is invalid.\n" + damage);
     auto e = open();
     EXPECT_EQ(e->image().raster, image.raster);
+    messages.expectQuestion(
+        "Patterns file is invalid. Do you replace it with the pattern shown?\n" + damage, true);
     clickButton(*e, Editor::IdSave); // writes even with nothing changed
     const std::string saved = readBytes(file(3));
     ASSERT_EQ(saved.size(), 147318u);
@@ -407,7 +415,7 @@ TEST_F(PatternEditorWindow, SaveWritesAFreshHeaderAndAFailedSaveKeepsTheEdits) {
     clickButton(*e, Editor::IdMaskAll);
     ASSERT_TRUE(QDir(dir.path()).removeRecursively());
     messages.expectQuestion(Editor::saveQuestion(3), true);
-    messages.expectError("Patterns file is not found.");
+    messages.expectError("Patterns file is not found.\n" + file(3) + ": no such file or directory");
     choose(*e, Editor::IdBankList, 4);
     EXPECT_EQ(e->currentBank(), 3);
     EXPECT_EQ(control<QComboBox>(*e, Editor::IdBankList)->currentIndex(), 3);
@@ -415,12 +423,66 @@ TEST_F(PatternEditorWindow, SaveWritesAFreshHeaderAndAFailedSaveKeepsTheEdits) {
     EXPECT_TRUE(e->tools().modified());
 
     messages.expectQuestion(Editor::saveQuestion(3), true);
-    messages.expectError("Patterns file is not found.");
+    messages.expectError("Patterns file is not found.\n" + file(3) + ": no such file or directory");
     clickButton(*e, Editor::IdExit);
     EXPECT_TRUE(e->isVisible());
     messages.expectQuestion(Editor::saveQuestion(3), false);
     clickButton(*e, Editor::IdExit);
     EXPECT_FALSE(e->isVisible());
+}
+
+// A damaged file opens with a word about it before its picture shows, whether it is the first
+// bank or one chosen later, and Save asks before it makes the damage a valid file.
+TEST_F(PatternEditorWindow, DamagedFilesAreToldOfAndReplacedOnlyWhenTheOperatorAgrees) {
+    const std::string good = patternFileBytes(gradient(1));
+    std::string noise(147318, '\0');
+    std::mt19937 random(23);
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    std::string eightBit = good;
+    eightBit[28] = 8;
+    const std::pair<std::string, std::string> damages[] = {
+        {good.substr(0, 100000), "holds 100000 bytes, not the 147318 of a pattern file"},
+        {good + std::string(5000, 'x'), "holds more than the 147318 bytes of a pattern file"},
+        {noise, "has no header of a 24-bit pattern file"},
+        {eightBit, "has no header of a 24-bit pattern file"},
+    };
+    const std::string question =
+        "Patterns file is invalid. Do you replace it with the pattern shown?\n";
+    for (const auto& [bytes, reason] : damages) {
+        SCOPED_TRACE(reason);
+        for (int bank : {0, 2}) {
+            std::ofstream(file(bank), std::ios::binary | std::ios::trunc) << bytes;
+        }
+        writeBank(1, gradient(1));
+        messages.expectNotice("Patterns file is invalid.\n" + file(0) + ": " + reason);
+        auto e = open();
+        ASSERT_TRUE(e->opened());
+        EXPECT_EQ(e->currentBank(), 0);
+
+        // No keeps the damaged file as it was, and the picture with its edits.
+        clickButton(*e, Editor::IdMaskAll);
+        messages.expectQuestion(question + file(0) + ": " + reason, false);
+        clickButton(*e, Editor::IdSave);
+        EXPECT_EQ(readBytes(file(0)), bytes);
+        EXPECT_TRUE(e->tools().modified());
+
+        // A bank switch saves only after the same question; bank 2 is damaged alike.
+        messages.expectQuestion(Editor::saveQuestion(0), true);
+        messages.expectQuestion(question + file(0) + ": " + reason, true);
+        messages.expectNotice("Patterns file is invalid.\n" + file(2) + ": " + reason);
+        choose(*e, Editor::IdBankList, 2);
+        EXPECT_EQ(e->currentBank(), 2);
+        EXPECT_EQ(countMasked(fileImage(0)), 208 * 236);
+
+        // Once replaced, the file is a sound one: saving it again asks nothing.
+        messages.expectQuestion(question + file(2) + ": " + reason, true);
+        clickButton(*e, Editor::IdSave);
+        clickButton(*e, Editor::IdSave);
+        EXPECT_EQ(readBytes(file(2)).size(), 147318u);
+        clickButton(*e, Editor::IdExit);
+        messages.verify();
+    }
 }
 
 TEST_F(PatternEditorWindow, ExitAsksOnlyAboutUnsavedEdits) {

@@ -16,7 +16,10 @@ TEST_F(PatternFileTest, APipeOrALockedFolderFailWithoutChanges) {
     const PatternImage before = image;
     const std::string pipe = dir_ + "/pipe.pt0.bmp";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
-    EXPECT_FALSE(loadPatternForEditing(pipe, header, image)); // refused at once, no wait
+    std::string failure;
+    // Refused at once, no wait, and the operator is told why.
+    EXPECT_FALSE(loadPatternForEditing(pipe, header, image, &failure));
+    EXPECT_EQ(failure, pipe + ": is a FIFO");
     ::unlink(pipe.c_str());
     EXPECT_EQ(image.raster, before.raster);
 

@@ -2,6 +2,7 @@
 
 #include "sim/sim_options.h"
 #include "sim_client.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -82,8 +83,8 @@ struct Program {
 };
 
 TEST(SimProgram, PrintsItsDeviceAnswersOnItAndEndsCleanlyOnSignal) {
-    const auto link =
-        std::filesystem::temp_directory_path() / ("zar4sim-program-" + std::to_string(getpid()));
+    const test::TempFolder temp("zar4sim-program");
+    const auto link = std::filesystem::path(temp.path()) / "ttyZAR4";
     Program p({"--link", link.string(), "--stray", "00"});
     ASSERT_GT(p.pid, 0);
     const std::string device = Program::readLineFrom(p.stdoutFd, 5000);

@@ -3,6 +3,7 @@
 #include "sim/sensor_state.h"
 #include "sim/sim_server.h"
 #include "sim_client.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -127,15 +128,6 @@ std::vector<std::uint16_t> commonWords(int seed) {
     auto w = testWords(seed);
     w[4] = static_cast<std::uint16_t>((w[4] & ~0x700) | (5 << 8));
     return w;
-}
-
-std::string tempFolder(const std::string& name) {
-    auto dir = std::filesystem::temp_directory_path() /
-               (name + "-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir.string();
 }
 
 TEST(SimServer, AnswersOnlyTheModeRequestUntilInPcModeAndLeavesItOnRun) {
@@ -421,7 +413,8 @@ TEST(SimServer, CommunicMismatchGarblesTheAnswer) {
 }
 
 TEST(SimServer, StateFolderKeepsWhatWasWrittenForTheNextRun) {
-    const std::string dir = tempFolder("zar4sim-state");
+    const test::TempFolder temp("zar4sim-state");
+    const std::string& dir = temp.path();
     SimOptions o;
     o.stateDir = dir;
     const auto pattern = testPattern(9);
@@ -452,11 +445,11 @@ TEST(SimServer, StateFolderKeepsWhatWasWrittenForTheNextRun) {
     std::filesystem::resize_file(sim::patternFilePath(dir, 9), 1000);
     SimServer broken(o);
     EXPECT_FALSE(broken.start());
-    std::filesystem::remove_all(dir);
 }
 
 TEST(SimServer, FailedSaveIsAnsweredWithNakAndChangesNothing) {
-    const std::string dir = tempFolder("zar4sim-nosave");
+    const test::TempFolder temp("zar4sim-nosave");
+    const std::string& dir = temp.path();
     SimOptions o;
     o.stateDir = dir;
     Started s(o);
@@ -483,12 +476,11 @@ TEST(SimServer, FailedSaveIsAnsweredWithNakAndChangesNothing) {
     ASSERT_EQ(now.size(), wanted.size());
     EXPECT_TRUE(std::equal(wanted.begin(), wanted.begin() + 128 * 236, now.begin()));
     s.server.stop();
-    std::filesystem::remove_all(dir);
 }
 
 TEST(SimServer, LinkPathLeadsToTheDeviceUntilStop) {
-    const std::string dir = tempFolder("zar4sim-link");
-    const std::string link = dir + "/ttyZAR4";
+    const test::TempFolder temp("zar4sim-link");
+    const std::string link = temp.path() + "/ttyZAR4";
     SimOptions o;
     o.linkPath = link;
     {
@@ -505,7 +497,6 @@ TEST(SimServer, LinkPathLeadsToTheDeviceUntilStop) {
     SimServer refused(o);
     EXPECT_FALSE(refused.start());
     EXPECT_TRUE(std::filesystem::is_regular_file(link));
-    std::filesystem::remove_all(dir);
 }
 
 // Timing: tolerant bounds, the machine is shared.

@@ -4,7 +4,7 @@
 // writes as the sensor would. The line is raw both ways.
 //
 //     PtyPeer peer;                       // ASSERT_TRUE(peer.ok())
-//     setPortDevice(3, peer.devicePath()); // COM3 is now this line
+//     ports.set(3, peer.devicePath());    // COM3 of this PortMap is now this line
 //     peer.answer(2, {0x06, 0xF9});       // read the 2-byte command, then reply
 //     ... run the code under test ...
 //     EXPECT_EQ(peer.finish(), (Bytes{0x87, 0x78}));

@@ -23,6 +23,9 @@ class ScriptedMessages : public MessageService {
 public:
     // Expect a box with this title and text next, and answer it with `answer`.
     ScriptedMessages& expect(std::string title, std::string text, BoxAnswer answer);
+    // The same for a box whose text only starts with `textStart` (the system's own words for
+    // a failure follow it and differ between systems and versions).
+    ScriptedMessages& expectStart(std::string title, std::string textStart, BoxAnswer answer);
     // Shorthands for the program's conventions.
     ScriptedMessages& expectError(std::string text) {
         return expect("Error", std::move(text), BoxAnswer::Ok);
@@ -50,6 +53,7 @@ private:
         std::string title;
         std::string text;
         BoxAnswer answer;
+        bool start = false;
     };
     std::deque<Step> script_;
     std::vector<ShownBox> shown_;
