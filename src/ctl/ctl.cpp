@@ -9,6 +9,7 @@
 #include "link/port_map.h"
 #include "link/protocol.h"
 #include "params/parameter_file.h"
+#include "transfer/link_advice.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_texts.h"
 
@@ -30,7 +31,7 @@ int usageError(CtlEnvironment& env, EventSink& events, const std::string& comman
     const bool helpful = named.command != CtlCommand::None && notYetBuilt(named).empty();
     env.err << "zar4ctl: " << why << "\nTry 'zar4ctl help" << (helpful ? " " + command : "")
             << "'.\n";
-    events.emit(errorEvent(why, ""));
+    events.emit(errorEvent(ErrorCode::Usage, why, ""));
     events.emit(resultEvent(command, "usage", kExitUsage)
                     .add("files", std::vector<std::string>{})
                     .add("skipped", std::vector<JsonObject>{}));
@@ -75,7 +76,7 @@ bool returnToRunAfterFailure(SerialLink& link, LinkFailureKind before, MessageSe
     bool ok = exchange(link, Command::Run);
     if (!ok) {
         std::string told = "Run not acknowledged while returning to run";
-        told += link.lastFailure().kind == before ? "." : ": " + link.lastErrorText();
+        told += link.lastFailure().kind == before ? "." : ": " + linkFailureMessage(link);
         messages.error(told);
     }
     link.close();
@@ -107,7 +108,7 @@ int runTransferCommand(Session& s) {
     bool verify = o.command == CtlCommand::Verify;
     if (!baseNameFits(o.base)) {
         env.err << "Error: " << texts::kBaseNameTooLong << "\n";
-        s.events.emit(errorEvent(texts::kBaseNameTooLong, ""));
+        s.events.emit(errorEvent(ErrorCode::Usage, texts::kBaseNameTooLong, ""));
         s.result.outcome = "usage";
         return kExitUsage;
     }
@@ -117,7 +118,8 @@ int runTransferCommand(Session& s) {
                        "(there is no terminal to ask \""
                     << texts::kAgreeToOverwriteSensor << "\")\n";
             s.events.emit(errorEvent(
-                "writing overwrites the sensor's settings; give --yes to agree", o.port));
+                ErrorCode::Usage, "writing overwrites the sensor's settings; give --yes to agree",
+                o.port));
             s.result.outcome = "usage";
             return kExitUsage;
         }
@@ -187,28 +189,28 @@ int runTransferCommand(Session& s) {
         outcome =
             verifySensor(request, files, {}, link, s.line, s.messages, env.errIsTerminal, report);
     } else {
-        ConsoleView console(s.line, s.messages, env.errIsTerminal, plannedWireBytes(request));
-        EventView view(console, s.messages, s.events, plannedWireBytes(request));
+        // write --verify is one run for the operator: one bar, one estimate over the write and
+        // the read-back of everything chosen.
+        TransferRequest readBack = request;
+        readBack.operation = Operation::Read;
+        const std::int64_t planned =
+            plannedWireBytes(request) + (o.verify ? plannedWireBytes(readBack) : 0);
+        ConsoleView console(s.line, s.messages, env.errIsTerminal, planned);
+        EventView view(console, s.messages, s.events, planned);
         s.console.cancelThrough(&view);
         outcome = runTransfer(request, view, link);
-        s.console.cancelThrough(nullptr);
         // Ctrl-C at a question stops the transfer as CANCEL does, whatever the question was.
         if (outcome == TransferOutcome::Declined && s.console.interruptedAtQuestion()) {
             outcome = TransferOutcome::Cancelled;
             console.setStatusText(texts::kAborted);
         }
-        console.finish();
-        view.finish();
-        s.result.files = view.files();
-        s.result.skipped = view.skipped();
-        if (outcome != TransferOutcome::Failed && outcome != TransferOutcome::Declined) {
+        const bool readsBack = o.verify && outcome == TransferOutcome::Completed;
+        // What the sensor acknowledged is read back and compared before it runs again; the
+        // write's outcome comes first, and the bar goes on below it.
+        if (readsBack) {
+            s.line.breakLine();
             s.human << console.statusText() << "\n";
             s.human.flush();
-        }
-        printSkipped(s, view.skipped());
-
-        // What the sensor acknowledged is read back and compared before it runs again.
-        if (o.verify && outcome == TransferOutcome::Completed) {
             std::set<std::pair<ItemKind, int>> sent;
             for (const auto& chosen : chosenItems(request))
                 if (std::none_of(view.skipped().begin(), view.skipped().end(),
@@ -218,9 +220,20 @@ int runTransferCommand(Session& s) {
                     sent.insert(chosen);
             files = loadBackup(o.base, request);
             outcome = verifySensor(request, files, sent, link, s.line, s.messages,
-                                   env.errIsTerminal, report);
+                                   env.errIsTerminal, report, &view);
             verify = true;
         }
+        s.console.cancelThrough(nullptr);
+        console.finish();
+        view.finish();
+        s.result.files = view.files();
+        s.result.skipped = view.skipped();
+        if (!readsBack && outcome != TransferOutcome::Failed &&
+            outcome != TransferOutcome::Declined) {
+            s.human << console.statusText() << "\n";
+            s.human.flush();
+        }
+        printSkipped(s, view.skipped());
     }
     int status = exitStatusFor(outcome);
     s.result.outcome = outcomeName(outcome);
@@ -350,7 +363,7 @@ int runCtl(const std::vector<std::string>& args, CtlEnvironment& env) {
         ConsoleLine line(env.err, env.errColumns);
         line.setProgressMode(o.progress);
         ConsoleMessages console(line, env.in, env.inIsTerminal, o.overwrite, o.abortOnMissing);
-        EventMessages messages(console, events, o.port, port->device);
+        EventMessages messages(console, events, link, o.port, port->device);
         Session session{o, link, *port, env, line, console, messages, events, human, result};
         switch (o.command) {
         case CtlCommand::Connect:

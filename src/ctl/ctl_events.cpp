@@ -26,16 +26,96 @@ JsonObject resultEvent(const std::string& command, const std::string& outcome, i
     return event;
 }
 
-JsonObject errorEvent(const std::string& message, const std::string& port,
+const char* errorCodeName(ErrorCode code) {
+    switch (code) {
+    case ErrorCode::Usage:
+        return "usage";
+    case ErrorCode::File:
+        return "file";
+    case ErrorCode::PortOpen:
+        return "port-open";
+    case ErrorCode::PortSetting:
+        return "port-setting";
+    case ErrorCode::NoResponse:
+        return "no-response";
+    case ErrorCode::BadReply:
+        return "bad-reply";
+    case ErrorCode::Checksum:
+        return "checksum";
+    case ErrorCode::Nak:
+        return "nak";
+    case ErrorCode::ModeNotSecured:
+        return "mode-not-secured";
+    case ErrorCode::ModeRefused:
+        return "mode-refused";
+    case ErrorCode::WrongModel:
+        return "wrong-model";
+    case ErrorCode::Aborted:
+        return "aborted";
+    case ErrorCode::Failed:
+        break;
+    }
+    return "failed";
+}
+
+ErrorCode errorCodeFor(LinkFailureKind kind) {
+    switch (kind) {
+    case LinkFailureKind::OpenFailed:
+        return ErrorCode::PortOpen;
+    case LinkFailureKind::BaudRateInvalid:
+        return ErrorCode::PortSetting;
+    case LinkFailureKind::NoResponse:
+        return ErrorCode::NoResponse;
+    case LinkFailureKind::BadReply:
+        return ErrorCode::BadReply;
+    case LinkFailureKind::Checksum:
+        return ErrorCode::Checksum;
+    case LinkFailureKind::Nak:
+        return ErrorCode::Nak;
+    case LinkFailureKind::ModeNotSecured:
+        return ErrorCode::ModeNotSecured;
+    case LinkFailureKind::ModeRefused:
+        return ErrorCode::ModeRefused;
+    case LinkFailureKind::None:
+        break;
+    }
+    return ErrorCode::Failed;
+}
+
+ErrorCode errorCodeFor(TransferFailure why, LinkFailureKind line) {
+    switch (why) {
+    case TransferFailure::Line:
+        return errorCodeFor(line);
+    case TransferFailure::File:
+        return ErrorCode::File;
+    case TransferFailure::Model:
+        return ErrorCode::WrongModel;
+    case TransferFailure::Aborted:
+        return ErrorCode::Aborted;
+    case TransferFailure::BaseName:
+        return ErrorCode::Usage;
+    case TransferFailure::None:
+        break;
+    }
+    return ErrorCode::Failed;
+}
+
+JsonObject errorEvent(ErrorCode code, const std::string& message, const std::string& port,
                       const std::string& device) {
     JsonObject event = JsonObject::event("error");
+    event.add("code", errorCodeName(code));
     auto lineEnd = message.find('\n');
     event.add("text", message.substr(0, lineEnd));
     std::string where, reason;
+    // What the sensor's line said names no file: the whole second line is what to check.
+    const bool lineFailure = code != ErrorCode::File && code != ErrorCode::PortOpen &&
+                             code != ErrorCode::Usage && code != ErrorCode::Failed;
     if (lineEnd != std::string::npos) {
         std::string second = message.substr(lineEnd + 1);
         auto colon = second.find(": ");
-        if (colon != std::string::npos) {
+        if (lineFailure) {
+            reason = second;
+        } else if (colon != std::string::npos) {
             where = second.substr(0, colon);
             reason = second.substr(colon + 2);
         } else {
@@ -93,7 +173,9 @@ BoxAnswer EventMessages::show(const std::string& title, const std::string& text,
             .add("answer", answer == BoxAnswer::Yes ? "yes" : "no");
         events_.emit(event);
     } else if (title == "Error") {
-        events_.emit(errorEvent(text, port_, device_));
+        const ErrorCode code =
+            events_.takeErrorCode().value_or(errorCodeFor(link_.lastFailure().kind));
+        events_.emit(errorEvent(code, text, port_, device_));
     } else {
         events_.emit(JsonObject::event("warning").add("text", text));
     }
@@ -141,6 +223,13 @@ void EventView::itemDone(ItemKind kind, int item, const std::string& file) {
 void EventView::itemSkipped(ItemKind kind, int item, const std::string& reason) {
     inner_.itemSkipped(kind, item, reason);
     skipped_.push_back({kind, item, reason});
+}
+
+void EventView::failing(TransferFailure why) {
+    inner_.failing(why);
+    // A failure of the line is told by the link's own kind.
+    if (why != TransferFailure::Line)
+        events_.nextErrorCode(errorCodeFor(why, LinkFailureKind::None));
 }
 
 void EventView::progress(bool force) {

@@ -78,7 +78,7 @@ std::string plural(int n, const char* one, const char* many) {
 void cannotCreate(Report& report, const std::string& reason) {
     std::string message = std::string(texts::kFailedToCreateFile) + "\n" + reason;
     report.human << "Error: " << message << "\n";
-    report.events.emit(errorEvent(message, ""));
+    report.events.emit(errorEvent(ErrorCode::File, message, ""));
 }
 
 // The folder for the pictures: made when it is not there; anything else of that name (a FIFO,
@@ -138,7 +138,7 @@ bool baseNamesFit(std::initializer_list<const std::string*> bases, Report& repor
         if (baseNameFits(*base))
             continue;
         report.human << "Error: " << texts::kBaseNameTooLong << "\n";
-        report.events.emit(errorEvent(texts::kBaseNameTooLong, ""));
+        report.events.emit(errorEvent(ErrorCode::Usage, texts::kBaseNameTooLong, ""));
         result.outcome = "usage";
         return false;
     }
@@ -150,7 +150,7 @@ int noFileFound(const std::string& message, const std::string& bases, Report& re
                 CommandResult& result) {
     const std::string text = message + "\n" + bases + ": no such files";
     report.human << "Error: " << text << "\n";
-    report.events.emit(errorEvent(text, ""));
+    report.events.emit(errorEvent(ErrorCode::File, text, ""));
     result.outcome = "failed";
     return 1;
 }
@@ -226,7 +226,7 @@ bool Report::invalidFiles(const Backup& backup, const TransferRequest& choice) {
             continue;
         any = true;
         human << "Error: " << f.problem << "\n";
-        events.emit(errorEvent(f.problem, ""));
+        events.emit(errorEvent(ErrorCode::File, f.problem, ""));
     }
     return any;
 }
@@ -234,10 +234,12 @@ bool Report::invalidFiles(const Backup& backup, const TransferRequest& choice) {
 TransferOutcome verifySensor(const TransferRequest& request, const Backup& files,
                              const std::set<std::pair<ItemKind, int>>& only, SerialLink& link,
                              ConsoleLine& line, MessageService& messages, bool showProgress,
-                             Report& report) {
+                             Report& report, TransferView* through) {
     TransferRequest read = request;
     read.operation = Operation::Read;
     VerifySink sink(files, only, report);
+    if (through)
+        return runTransfer(read, *through, link, &sink);
     ConsoleView console(line, messages, showProgress, plannedWireBytes(read));
     EventView view(console, messages, report.events, plannedWireBytes(read));
     TransferOutcome outcome = runTransfer(read, view, link, &sink);

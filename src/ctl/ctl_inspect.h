@@ -46,11 +46,12 @@ struct Report {
 
 // Reads what `request` chooses from the sensor on `link` (connected) and compares it with
 // `files`, reporting each difference; an item whose file is not Present, or (when `only` is
-// not empty) that is not in `only`, is not read. The outcome is the read's.
+// not empty) that is not in `only`, is not read. The outcome is the read's. With `through`,
+// the read goes on in that view (write --verify: one bar and one estimate for both phases).
 TransferOutcome verifySensor(const TransferRequest& request, const Backup& files,
                              const std::set<std::pair<ItemKind, int>>& only, SerialLink& link,
                              ConsoleLine& line, MessageService& messages, bool showProgress,
-                             Report& report);
+                             Report& report, TransferView* through = nullptr);
 
 // The human line after a verify: equal, or how many differences.
 std::string verifySummary(int differences);

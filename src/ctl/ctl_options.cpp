@@ -573,7 +573,7 @@ std::string jsonContractText() {
            "maskOnly, box\n"
            "  result      command, outcome, status, files, skipped, differences, banks, "
            "common, ports, map\n"
-           "  error       text, file, port, reason\n"
+           "  error       code, text, file, port, reason\n"
            "kind is \"parameters\" or \"pattern\"; bank is null for the common parameters. "
            "start has\n"
            "port with a port, base and base2 with backups. A difference is \"missing\" (file), "
@@ -592,8 +592,10 @@ std::string jsonContractText() {
            "byId,\n"
            "bus, usb, manufacturer, product, serial, driver, com, access for each device)\n"
            "and map with ports --map. answer is \"yes\" or \"no\".\n"
-           "error: file names the file, port the port in use; reason is the system's, or "
-           "null.\n";
+           "error: file names the file, port the port in use; reason is the system's, or what "
+           "to\ncheck when the sensor did not answer or answered garbled, or null.\n"
+           "code is one of: usage, file, port-open, port-setting, no-response, bad-reply,\n"
+           "checksum, nak, mode-not-secured, mode-refused, wrong-model, aborted, failed.\n";
 }
 
 } // namespace zar4::ctl

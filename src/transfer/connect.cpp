@@ -1,4 +1,5 @@
 #include "link/protocol.h"
+#include "transfer/link_advice.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_texts.h"
 
@@ -9,9 +10,10 @@ namespace {
 // Parity code 1 (none) in bits 8-10 of the settings code: the sensor's line has no parity.
 constexpr std::uint32_t kNoParity = 0x100;
 
-// Shows the link's failure and gives false.
+// Shows the link's failure (with what to check, when the sensor did not answer or answered
+// garbled) and gives false.
 bool tell(SerialLink& link, MessageService& messages) {
-    messages.error(link.lastErrorText());
+    messages.error(linkFailureMessage(link));
     return false;
 }
 

@@ -5,6 +5,7 @@
 #include "link/protocol.h"
 #include "params/parameter_file.h"
 #include "patterns/pattern_file.h"
+#include "transfer/link_advice.h"
 #include "transfer/transfer_texts.h"
 
 #include <algorithm>
@@ -87,8 +88,9 @@ public:
 private:
     bool stopped() const { return view_.stopRequest() != StopRequest::None; }
     bool chosen(int bank) const { return bankIsChosen(request_, bank); }
-    void fail(const std::string& text) {
+    void fail(TransferFailure why, const std::string& text) {
         failureText_ = text;
+        failure_ = why;
         failed_ = true;
     }
 
@@ -123,6 +125,7 @@ private:
     ReadSink* sink_;
     bool failed_ = false;
     std::string failureText_;
+    TransferFailure failure_ = TransferFailure::None;
     bool anyDone_ = false;
     bool overwriteAgreed_ = false;
     std::array<CheckedFile, kCommonItem + 1> parameterFiles_;
@@ -147,7 +150,7 @@ bool Transfer::exchangeWithProgress(Command code, int progressBetween) {
     bool ok = receiveReply(link_, buffer_, info.replySize, timeoutMs, info.name);
     view_.wireBytes(frameBytes(code, ok));
     if (!ok)
-        fail(link_.lastErrorText());
+        fail(TransferFailure::Line, linkFailureMessage(link_));
     return ok;
 }
 
@@ -157,7 +160,7 @@ bool Transfer::queryParameterBlock(int item) {
     if (!exchangeWithProgress(Command::GetParameterBlock, kProgressQueried))
         return false;
     if (item < kBankCount && !blockIsThisModel(buffer_)) {
-        fail(texts::kModelNotZar4);
+        fail(TransferFailure::Model, texts::kModelNotZar4);
         return false;
     }
     return true;
@@ -189,7 +192,7 @@ TransferOutcome Transfer::run() {
     view_.setProgress(0);
     // Every data file name must fit the program's name buffer: refuse before any exchange.
     if (!baseNameFits(request_.baseName)) {
-        fail(texts::kBaseNameTooLong);
+        fail(TransferFailure::BaseName, texts::kBaseNameTooLong);
         return finish();
     }
     if (request_.operation == Operation::Read) {
@@ -210,12 +213,13 @@ bool Transfer::mayReplace(const std::string& name) {
     const std::string problem = replaceTargetProblem(name, false);
     if (problem.empty())
         return true;
-    fail(withReason(texts::kFailedToCreateFile, fileReason(name, problem)));
+    fail(TransferFailure::File, withReason(texts::kFailedToCreateFile, fileReason(name, problem)));
     return false;
 }
 
 TransferOutcome Transfer::finish() {
     if (failed_ && !stopped()) {
+        view_.failing(failure_);
         view_.messages().error(failureText_);
         return TransferOutcome::Failed;
     }
@@ -273,7 +277,7 @@ void Transfer::readItem(int item) {
     std::string text = wordLines(buffer_, common ? kCommonWords : kBankWords);
     std::string reason;
     if (!writeFileSafely(name, text, &reason)) {
-        fail(withReason(texts::kFailedToCreateFile, reason));
+        fail(TransferFailure::File, withReason(texts::kFailedToCreateFile, reason));
         return;
     }
     anyDone_ = true;
@@ -350,7 +354,7 @@ void Transfer::readPattern(int bank) {
     SafeFileWriter file;
     auto header = patternHeader();
     if (!file.open(name) || !file.write(header.data(), header.size())) {
-        fail(withReason(texts::kFailedToCreateFile, file.failure()));
+        fail(TransferFailure::File, withReason(texts::kFailedToCreateFile, file.failure()));
         return;
     }
     std::array<std::uint8_t, kEvenBlockPixels * 3> pixels{};
@@ -359,7 +363,7 @@ void Transfer::readPattern(int bank) {
             wordToFilePixel(blockWord(buffer_, i), &pixels[static_cast<std::size_t>(i) * 3]);
         if (file.write(pixels.data(), static_cast<std::size_t>(count) * 3))
             return true;
-        fail(withReason(texts::kFailedToCreateFile, file.failure()));
+        fail(TransferFailure::File, withReason(texts::kFailedToCreateFile, file.failure()));
         return false;
     });
     if (!complete) {
@@ -367,7 +371,7 @@ void Transfer::readPattern(int bank) {
         return;
     }
     if (!file.commit()) {
-        fail(withReason(texts::kFailedToCreateFile, file.failure()));
+        fail(TransferFailure::File, withReason(texts::kFailedToCreateFile, file.failure()));
         return;
     }
     anyDone_ = true;
@@ -404,11 +408,11 @@ bool Transfer::checkParameterFile(int item) {
     case FileRead::Status::Missing:
         return true;
     case FileRead::Status::Unreadable:
-        fail(withReason(texts::kParametersFileUnreadable, file.reason));
+        fail(TransferFailure::File, withReason(texts::kParametersFileUnreadable, file.reason));
         return false;
     case FileRead::Status::NotRegular:
     case FileRead::Status::TooLarge:
-        fail(withReason(texts::kParametersFileInvalid, file.reason));
+        fail(TransferFailure::File, withReason(texts::kParametersFileInvalid, file.reason));
         return false;
     case FileRead::Status::Ok:
         break;
@@ -417,13 +421,15 @@ bool Transfer::checkParameterFile(int item) {
     const std::string why =
         readStrictValueLines(file.bytes, checked.words.data(), common ? kCommonWords : kBankWords);
     if (!why.empty()) {
-        fail(withReason(texts::kParametersFileInvalid, fileReason(name, why)));
+        fail(TransferFailure::File,
+             withReason(texts::kParametersFileInvalid, fileReason(name, why)));
         return false;
     }
     // The file's own model mark: the high bytes of words 8 and 9.
     if (!common && ((checked.words[8] >> 8) != 0 || (checked.words[9] >> 8) != 0)) {
+        view_.failing(TransferFailure::File);
         view_.messages().error(withReason(texts::kFileModelNotZar4, name));
-        fail(texts::kTransferAborted);
+        fail(TransferFailure::Aborted, texts::kTransferAborted);
         return false;
     }
     checked.present = true;
@@ -454,7 +460,7 @@ bool Transfer::checkPatternFile(int bank) {
             return true;
         }
     }
-    fail(withReason(texts::kPatternsFileInvalid, reason));
+    fail(TransferFailure::File, withReason(texts::kPatternsFileInvalid, reason));
     return false;
 }
 
@@ -511,7 +517,7 @@ void Transfer::writeItem(int item) {
         const CheckedFile& checked = parameterFiles_[static_cast<std::size_t>(item)];
         if (!checked.present) {
             if (ask(missingBankFileQuestion(item, texts::kParametersFileMissing)))
-                fail(texts::kTransferAborted);
+                fail(TransferFailure::Aborted, texts::kTransferAborted);
             else
                 view_.itemSkipped(ItemKind::Parameters, item, "not found");
             return;
@@ -556,7 +562,7 @@ void Transfer::writePattern(int bank) {
     const CheckedFile& file = patternFiles_[static_cast<std::size_t>(bank)];
     if (!file.present) {
         if (ask(missingBankFileQuestion(bank, texts::kPatternsFileMissing)))
-            fail(texts::kTransferAborted);
+            fail(TransferFailure::Aborted, texts::kTransferAborted);
         else
             view_.itemSkipped(ItemKind::Pattern, bank, "not found");
         return;

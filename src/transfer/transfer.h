@@ -29,6 +29,10 @@ enum class StopRequest { None, Cancelled, Declined };
 // the common parameters) and the pattern of a bank.
 enum class ItemKind { Parameters, Pattern };
 
+// What an "Error" box of a transfer tells: a failure of the line (the link keeps its kind), of
+// a data file, the sensor's model, the operator's choice to abort, a base name too long.
+enum class TransferFailure { None, Line, File, Model, Aborted, BaseName };
+
 class TransferView {
 public:
     virtual ~TransferView() = default;
@@ -68,6 +72,9 @@ public:
     virtual void itemSkipped(ItemKind kind, int item, const std::string& reason) {
         (void)kind, (void)item, (void)reason;
     }
+    // Told just before an "Error" box of the transfer: what kind of failure it tells, for a
+    // view that reports failures by kind (the command line's JSON codes).
+    virtual void failing(TransferFailure why) { (void)why; }
 
 private:
     StopRequest stopRequest_ = StopRequest::None;

@@ -663,6 +663,19 @@ TEST_F(LoaderLinkTest, ConnectRefusedOrImpossibleLeavesThePortClosed) {
     expectLinkState(false);
     EXPECT_FALSE(window->link().isOpen());
 
+    // The sensor at 57600 bit/s, the line at 19200: a garbled answer, and the rate is named
+    // as the likely cause in the rate list's words.
+    choose(baudList(), 2);
+    messages.expectQuestion("Agree to stop operation of ZAR4?", true);
+    messages.expectError("Recieved an invalid communication response.\nCOM1 (" +
+                         sensor->devicePath() +
+                         ") at 19200 bit/s: a garbled answer to the mode request. Most likely the "
+                         "rate differs from the sensor's COMMUNIC setting (19200 bit/s needs "
+                         "COMMUNIC 3, \"19200 (3)\" in the rate list); or another program holds "
+                         "the line.");
+    click(connectButton());
+    expectLinkState(false);
+
     // A port whose device does not exist.
     choose(baudList(), 4);
     choose(portList(), 2);
@@ -683,7 +696,12 @@ TEST_F(LoaderLinkTest, SensorSilentAtConnectOrGoneAtRun) {
     startSensor(options);
     open();
     messages.expectQuestion("Agree to stop operation of ZAR4?", true);
-    messages.expectError("No communication response.");
+    const std::string where = "COM1 (" + sensor->devicePath() + ") at 57600 bit/s: ";
+    messages.expectError("No communication response.\n" + where +
+                         "no answer to the mode request. Is the sensor on and its cable plugged "
+                         "in? Does the rate match the sensor's COMMUNIC setting (57600 bit/s "
+                         "needs COMMUNIC 5, \"57600 (5)\" in the rate list)? Does another "
+                         "program hold the line?");
     QElapsedTimer clock;
     clock.start();
     click(connectButton());
@@ -697,7 +715,9 @@ TEST_F(LoaderLinkTest, SensorSilentAtConnectOrGoneAtRun) {
 
     // The sensor is unplugged: the failure is shown and the window is not connected anyway.
     sensor->stop();
-    messages.expectError("No communication response.");
+    messages.expectError("No communication response.\n" + where +
+                         "no reply to Run. The sensor hears Run only in PC communication mode: "
+                         "it may be in run mode already, or be off or unplugged.");
     click(runButton());
     expectLinkState(false);
     EXPECT_EQ(QApplication::focusWidget(), connectButton());

@@ -230,8 +230,10 @@ TEST_F(CtlVerify, AHangUpIsToldOnceAndTheFailedRunAsSuch) {
     start(options);
     auto r = ctl({"read", "--port", device(), "--banks", "0", "--patterns", base()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Error: No communication response.\n"
-                     "Error: Run not acknowledged while returning to run.\n");
+    EXPECT_EQ(r.err, "Error: No communication response.\n" + device() +
+                         " at 57600 bit/s: no reply to GetPatternBlock. Is the sensor on, plugged "
+                         "in and in PC communication mode (CONNECT first)?\n"
+                         "Error: Run not acknowledged while returning to run.\n");
 }
 
 TEST_F(CtlVerify, VersionNamesEachProgram) {

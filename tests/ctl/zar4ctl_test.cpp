@@ -1,10 +1,13 @@
 // zar4ctl as the operator's shell runs it: a child process against the simulated sensor.
 
 #include "ctl/ctl_sensor_fixture.h"
+#include "ctl/json_reader.h"
 #include "support/pty_peer.h"
 #include "support/scoped_env.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <set>
 #include <sys/ioctl.h>
 #include <thread>
 
@@ -185,11 +188,20 @@ TEST_F(Zar4Ctl, FailuresOfTheSensorAreStatusOneWithTheirText) {
     options.faults.push_back(nak);
     start(options);
 
-    // A good read whose Run goes unanswered is not a success.
-    auto r = ctl({"read", "--port", device(), "--parameters", "--banks", "0", base()});
+    // A good read whose Run goes unanswered is not a success. What to check follows the
+    // system's words, and a script gets the failure's code.
+    auto r = ctl({"read", "--port", device(), "--parameters", "--banks", "0", "--json", base()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, std::string(kReadCompleted) + "\n");
-    EXPECT_EQ(r.err, "Error: No communication response.\n");
+    const std::string advice =
+        device() + " at 57600 bit/s: no reply to Run. The sensor hears Run only in PC "
+                   "communication mode: it may be in run mode already, or be off or unplugged.";
+    EXPECT_EQ(r.err, std::string(kReadCompleted) + "\nError: No communication response.\n" +
+                         advice + "\n");
+    auto errors = ofType(jsonLines(r.out), "error");
+    ASSERT_EQ(errors.size(), 1u) << r.out;
+    EXPECT_EQ(errors[0].str("code"), "no-response");
+    EXPECT_EQ(errors[0].str("text"), "No communication response.");
+    EXPECT_EQ(errors[0].str("reason"), advice);
 
     // The second mode request is refused: nothing after it.
     sim_->clearLog();
@@ -203,6 +215,24 @@ TEST_F(Zar4Ctl, FailuresOfTheSensorAreStatusOneWithTheirText) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, std::string("Error: ") + kFailedToOpenPort + "\n" + dir.path() +
                          "/no-such-device: no such device\n");
+}
+
+// The sensor set to 57600 bit/s, the line to 9600: the answer comes garbled, and the message
+// says that the rate is the likely cause, in the rate list's words.
+TEST_F(Zar4Ctl, AGarbledAnswerAtTheWrongRateNamesTheRate) {
+    start();
+    auto r = ctl({"connect", "--port", device(), "--baud", "9600", "--json"});
+    EXPECT_EQ(r.status, 1);
+    const std::string advice =
+        device() + " at 9600 bit/s: a garbled answer to the mode request. Most likely the rate "
+                   "differs from the sensor's COMMUNIC setting (9600 bit/s needs COMMUNIC 2, "
+                   "\"9600 (2)\" in the rate list); or another program holds the line.";
+    EXPECT_EQ(r.err, "Error: Recieved an invalid communication response.\n" + advice + "\n");
+    auto errors = ofType(jsonLines(r.out), "error");
+    ASSERT_EQ(errors.size(), 1u) << r.out;
+    EXPECT_EQ(errors[0].str("code"), "bad-reply");
+    EXPECT_EQ(errors[0].str("reason"), advice);
+    EXPECT_EQ(errors[0]["file"].kind, Json::Kind::Null);
 }
 
 TEST_F(Zar4Ctl, CtrlCActsAsCancelAndTheSensorStillGoesBackToRun) {
@@ -292,6 +322,30 @@ TEST_F(Zar4Ctl, TheProgressLineFitsTheTerminalAndNeverWraps) {
         EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 2) << shown;
         EXPECT_NE(shown.find(std::string(kReadCompleted) + "\n"), std::string::npos);
     }
+}
+
+// write --verify on a terminal: one bar over the write and the read-back, whose total stays
+// the same and whose bytes never start again from nothing.
+TEST_F(Zar4Ctl, AWriteAndItsReadBackShowOneBar) {
+    start();
+    ASSERT_EQ(ctl({"read", "--port", device(), "--banks", "2-3", base()}).status, 0);
+    auto [shown, status] = ctlOnTerminal(
+        {"write", "--port", device(), "--banks", "2-3", "--yes", "--verify", base()}, 100);
+    EXPECT_EQ(status, 0) << shown;
+    std::set<double> totals;
+    double before = -1;
+    for (std::size_t at = shown.find("] "); at != std::string::npos;
+         at = shown.find("] ", at + 1)) {
+        double done = 0, total = 0;
+        ASSERT_EQ(std::sscanf(shown.c_str() + at + 2, "%lf/%lf kB", &done, &total), 2) << shown;
+        EXPECT_GE(done, before) << shown;
+        before = done;
+        totals.insert(total);
+    }
+    EXPECT_EQ(totals.size(), 1u) << shown;
+    EXPECT_GT(before, 0);
+    EXPECT_NE(shown.find(std::string(kWriteCompleted) + "\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("The sensor holds what the files hold.\n"), std::string::npos) << shown;
 }
 
 // --progress=plain: a line per item done, nothing redrawn; ZAR4_PORT gives the port.

@@ -161,7 +161,10 @@ TEST_F(Connect, ReturnToRunWithoutAnAnswerStillClosesThePort) {
     start(options);
     ASSERT_TRUE(connectSensor(link, port(), 4, boxes, false));
 
-    boxes.expectError("No communication response.");
+    boxes.expectError("No communication response.\nCOM7 (" + sim_->devicePath() +
+                      ") at 57600 bit/s: no reply to Run. The sensor hears Run only in PC "
+                      "communication mode: it may be in run mode already, or be off or "
+                      "unplugged.");
     auto begin = std::chrono::steady_clock::now();
     EXPECT_FALSE(returnToRun(link, boxes));
     double seconds =

@@ -277,8 +277,10 @@ TEST_F(ProgressWindowTest, ARefusedOverwriteClosesAtOnceAndAFailureAfterItsError
     }
 
     // The sensor stops answering (its second parameter request): the "Error" box, then the
-    // window closes without waiting for OK.
-    messages.expectError("No communication response.");
+    // window closes without waiting for OK. What to check follows the system's words.
+    messages.expectError("No communication response.\nCOM1 (" + sensor->devicePath() +
+                         ") at 57600 bit/s: no reply to GetParameterBlock. Is the sensor on, "
+                         "plugged in and in PC communication mode (CONNECT first)?");
     CComuDlg window(request, link, messages);
     QElapsedTimer clock;
     clock.start();

@@ -248,7 +248,9 @@ TEST_F(SensorTest, ATimeOutInAPatternKeepsThePreviousFileAndRequestsNoFurtherBlo
     writeFile(patternFile(5), "yesterday's pattern");
 
     view.boxes.expectQuestion(texts::kOverwriteFile, true);
-    view.boxes.expectError("No communication response.");
+    view.boxes.expectError("No communication response.\nCOM7 (" + sim_->devicePath() +
+                           ") at 57600 bit/s: no reply to GetPatternBlock. Is the sensor on, "
+                           "plugged in and in PC communication mode (CONNECT first)?");
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(run(Operation::Read, 5, 5, false, true), TransferOutcome::Failed);
     double seconds =

@@ -288,7 +288,12 @@ TEST_F(WriteFailure, ARefusedFlashWriteEndsTheTransferAfterTheFirstHalf) {
     startSensor(options);
     std::string file = stripedPattern(7);
     writeFile(patternFile(7), file);
-    view.boxes.expectError("Recieved an invalid communication response.");
+    view.boxes.expectError(
+        "Recieved an invalid communication response.\nCOM7 (" + sim_->devicePath() +
+        ") at 57600 bit/s: a garbled reply to FlashPatternHalf. Does another program hold the "
+        "line? Is the cable sound? If the sensor was not connected at this rate, does the rate "
+        "match the sensor's COMMUNIC setting (57600 bit/s needs COMMUNIC 5, \"57600 (5)\" in "
+        "the rate list)?");
     EXPECT_EQ(run(Operation::Write, 7, 8, false, true), TransferOutcome::Failed);
 
     Bytes expected;
