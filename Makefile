@@ -3,9 +3,11 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 20
+# Warnings are errors in our own builds (a build by cmake alone only shows them).
+WERROR ?= ON
 
 .PHONY: all deps configure build test package sanitize fuzz bench demo render format format-check \
-        clean windows windows-test
+        clean windows windows-test windows-package release
 
 # The Windows build (cross-compiled with mingw-w64, tested under wine): its Qt is a Qt 6 built
 # for mingw-w64 (scripts/build-qt-windows); without one, everything but the windows is built.
@@ -18,9 +20,12 @@ deps:
 	@scripts/install-deps
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAR4_WERROR=$(WERROR) $(CMAKE_FLAGS)
 
+# A build folder configured before the option existed (or with another value) takes WERROR.
 configure: deps $(BUILD)/CMakeCache.txt
+	@grep -qx 'ZAR4_WERROR:BOOL=$(WERROR)' $(BUILD)/CMakeCache.txt || \
+	    cmake -DZAR4_WERROR=$(WERROR) $(BUILD) >/dev/null
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -42,7 +47,7 @@ package: build
 # The core tests (no Qt) built with AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DZAR4_WITH_QT=OFF \
-	    -DZAR4_BENCH=OFF -DZAR4_SANITIZE=ON
+	    -DZAR4_BENCH=OFF -DZAR4_SANITIZE=ON -DZAR4_WERROR=$(WERROR)
 	cmake --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --output-on-failure -j $(JOBS)
@@ -50,7 +55,7 @@ sanitize: deps
 # Each fuzzer of the file readers for FUZZ_SECONDS seconds.
 fuzz: deps
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-	    -DZAR4_WITH_QT=OFF -DZAR4_BENCH=OFF -DZAR4_FUZZ=ON
+	    -DZAR4_WITH_QT=OFF -DZAR4_BENCH=OFF -DZAR4_FUZZ=ON -DZAR4_WERROR=$(WERROR)
 	cmake --build build-fuzz -j $(JOBS)
 	@set -e; for f in build-fuzz/tests/fuzz_*; do \
 	    [ -f "$$f" ] && [ -x "$$f" ] || continue; \
@@ -86,9 +91,22 @@ format-check:
 windows:
 	@scripts/install-deps --windows
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAR4_BENCH=OFF \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAR4_BENCH=OFF -DZAR4_WERROR=$(WERROR) \
 	    -DZAR4_WINDOWS_QT="$(ZAR4_WINDOWS_QT)" -DZAR4_LINUX_BUILD=$(abspath $(BUILD)) $(CMAKE_FLAGS)
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+# The setup program $(WINDOWS_BUILD)/zar4loader-<version>-win64-setup.exe and the portable
+# $(WINDOWS_BUILD)/zar4loader-<version>-win64.zip: only what runs, stripped, with the licence
+# notices. scripts/check-windows-package installs, runs, upgrades and removes them under wine.
+windows-package: windows
+	cd $(WINDOWS_BUILD) && cpack -C RelWithDebInfo
+
+# The build type a packager picks first, as a packager builds it (warnings shown, not errors):
+# the programs only, in build-release/.
+release:
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DZAR4_TESTS=OFF -DZAR4_BENCH=OFF \
+	    -DZAR4_WERROR=OFF $(CMAKE_FLAGS)
+	cmake --build build-release -j $(JOBS)
 
 # The Windows suite under wine; the serial tests talk to the Linux build's zar4sim, and
 # zar4ctl.exe is checked against the Linux zar4ctl.
@@ -97,4 +115,4 @@ windows-test: configure windows
 	JOBS=$(JOBS) scripts/windows-test $(WINDOWS_BUILD)
 
 clean:
-	rm -rf $(BUILD) build-sanitize build-fuzz $(WINDOWS_BUILD)
+	rm -rf $(BUILD) build-sanitize build-fuzz build-release $(WINDOWS_BUILD)

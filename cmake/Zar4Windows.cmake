@@ -23,6 +23,30 @@ if(ZAR4_WITH_QT)
     endif()
 endif()
 
+# Icons, version information and manifests of the programs (windres).
+enable_language(RC)
+set(ZAR4_PUBLISHER "The ZAR4 Data Loader maintainers")
+set(ZAR4_COPYRIGHT "Copyright (C) 2026 the ZAR4 Data Loader maintainers")
+
+# zar4_windows_resources(<target> <description>): the program's icon, its VERSIONINFO from the
+# project's version (FileDescription <description>) and its application manifest.
+function(zar4_windows_resources target description)
+    set(ZAR4_RC_NAME ${target})
+    set(ZAR4_RC_FILE_NAME ${target}.exe)
+    set(ZAR4_RC_DESCRIPTION "${description}")
+    set(ZAR4_RC_ICON "${PROJECT_SOURCE_DIR}/packaging/windows/zar4loader.ico")
+    set(out "${PROJECT_BINARY_DIR}/generated/resources")
+    set(ZAR4_RC_MANIFEST "${out}/${target}.manifest")
+    configure_file("${PROJECT_SOURCE_DIR}/packaging/windows/program.manifest.in"
+                   "${ZAR4_RC_MANIFEST}" @ONLY)
+    configure_file("${PROJECT_SOURCE_DIR}/packaging/windows/program.rc.in" "${out}/${target}.rc"
+                   @ONLY)
+    target_sources(${target} PRIVATE "${out}/${target}.rc")
+    # windres reads the icon and the manifest itself: a change to either rebuilds the resource.
+    set_source_files_properties("${out}/${target}.rc" TARGET_DIRECTORY ${target} PROPERTIES
+        OBJECT_DEPENDS "${ZAR4_RC_ICON};${ZAR4_RC_MANIFEST}")
+endfunction()
+
 # The compiler's runtime, for the programs that take Qt's DLLs and so cannot be static.
 set(ZAR4_MINGW_RUNTIME
     /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libstdc++-6.dll
@@ -43,14 +67,13 @@ function(zar4_windows_link target)
     endif()
 endfunction()
 
-# Copies Qt's DLLs, the platform plugins and the runtime DLLs into `dir`. The offscreen
-# platform on Windows finds fonts only in its own folder (<prefix>/lib/fonts, the prefix made
-# the program's folder by qt.conf): Liberation Sans goes there, the face that Arial resolves to
-# in the Linux tests (fonts-liberation), and Droid Sans Fallback for the full-width characters
-# of some window texts (fonts-droid-fallback).
-set(ZAR4_WINDOWS_FONTS /usr/share/fonts/truetype/liberation/LiberationSans-*.ttf
-    /usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf
-    CACHE STRING "Fonts for the window tests on the offscreen platform (file patterns)")
+# Copies Qt's DLLs, the platform plugins, the native style and the runtime DLLs into `dir`. The
+# offscreen platform on Windows finds fonts only in its own folder (<prefix>/lib/fonts, the
+# prefix made the program's folder by qt.conf): Liberation Sans goes there, the face that Arial
+# resolves to in the Linux tests (fonts-liberation). No font there has the full-width
+# characters of some window texts, as on a Windows PC without East Asian fonts: the programs
+# bring their own glyphs for those.
+set(ZAR4_WINDOWS_FONTS /usr/share/fonts/truetype/liberation/LiberationSans-*.ttf)
 function(zar4_windows_deploy_qt dir)
     if(NOT ZAR4_WITH_QT)
         return()
@@ -62,6 +85,8 @@ function(zar4_windows_deploy_qt dir)
         endif()
         file(COPY ${fonts} DESTINATION "${dir}/lib/fonts")
     endforeach()
+    # (Build folders of earlier versions had the whole Droid Sans Fallback there.)
+    file(REMOVE "${dir}/lib/fonts/DroidSansFallbackFull.ttf")
     file(WRITE "${dir}/qt.conf" "[Paths]\nPrefix = .\n")
     set(files)
     foreach(m Core Gui Widgets Test)
@@ -71,4 +96,6 @@ function(zar4_windows_deploy_qt dir)
     file(COPY "${ZAR4_WINDOWS_QT}/plugins/platforms/qoffscreen.dll"
               "${ZAR4_WINDOWS_QT}/plugins/platforms/qwindows.dll"
          DESTINATION "${dir}/platforms")
+    file(COPY "${ZAR4_WINDOWS_QT}/plugins/styles/qwindowsvistastyle.dll"
+         DESTINATION "${dir}/styles")
 endfunction()

@@ -1,5 +1,9 @@
 #include "app/base_name.h"
 
+#include "common/file_access.h"
+#include "common/program_paths.h"
+
+#include <algorithm>
 #include <string_view>
 
 namespace zar4 {
@@ -59,6 +63,25 @@ std::string cutDataFileSuffix(const std::string& path) {
 std::size_t lastComponentStart(const std::string& text) {
     std::size_t separator = text.find_last_of("/\\");
     return separator == std::string::npos ? 0 : separator + 1;
+}
+
+std::string withSystemSeparators(std::string path) {
+    const std::string_view separators = pathSeparators(); // the system's own one first
+    for (char other : separators.substr(1))
+        std::replace(path.begin(), path.end(), other, separators.front());
+    return path;
+}
+
+std::string existingBaseNameFolder(const std::string& baseName) {
+    const std::size_t start = lastComponentStart(baseName);
+    if (start == 0)
+        return {};
+    std::string folder = baseName.substr(0, start - 1);
+    // "/line1" and "C:\line1" lie in a root folder, which keeps its separator ("C:" alone
+    // would be the drive's current folder).
+    if (folder.empty() || folder.back() == ':')
+        folder = baseName.substr(0, start);
+    return fileInfo(folder).kind == FileKind::Folder ? folder : std::string();
 }
 
 } // namespace zar4

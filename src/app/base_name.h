@@ -28,4 +28,14 @@ std::string cutDataFileSuffix(const std::string& path);
 // Where the last path component of `text` starts: after the last '/' or '\\', or 0.
 std::size_t lastComponentStart(const std::string& text);
 
+// `path` written with the system's own separator, as the operator types paths there: on
+// Windows every '/' becomes '\\' (the file dialog hands back C:/Users/Public/line1); nothing
+// changes elsewhere.
+std::string withSystemSeparators(std::string path);
+
+// The folder where "Ref." opens its file dialog: the folder of the base name in the file name
+// field (either separator), when that folder exists; empty when the base name names no folder
+// or its folder is not there (the dialog then opens where it would).
+std::string existingBaseNameFolder(const std::string& baseName);
+
 } // namespace zar4

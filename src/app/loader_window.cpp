@@ -38,7 +38,8 @@ QString qs(const std::string& text) {
 
 } // namespace
 
-std::optional<std::string> systemFileOpenDialog(const std::vector<FileFilter>& filters) {
+std::optional<std::string> systemFileOpenDialog(const std::vector<FileFilter>& filters,
+                                                const std::string& startFolder) {
     // The operator sees each filter's own text; the patterns behind it follow in the form Qt
     // reads and are hidden from view.
     QStringList nameFilters;
@@ -59,6 +60,8 @@ std::optional<std::string> systemFileOpenDialog(const std::vector<FileFilter>& f
     dialog.setNameFilters(nameFilters);
     if (!nameFilters.isEmpty())
         dialog.selectNameFilter(nameFilters.front());
+    if (!startFolder.empty())
+        dialog.setDirectory(qs(startFolder));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
@@ -319,14 +322,18 @@ void CLoaderDlg::pickBaseNameCommand() {
     // Disabling the window takes the focus from its control: it goes back there afterwards.
     QPointer<QWidget> focused = focusWidget();
     setEnabled(false);
-    std::optional<std::string> chosen = fileDialog_ ? fileDialog_(dataFileFilters()) : std::nullopt;
+    // The dialog opens where the backup in the field lies, also after a restart.
+    const std::string startFolder = existingBaseNameFolder(fileNameField_->text().toStdString());
+    std::optional<std::string> chosen =
+        fileDialog_ ? fileDialog_(dataFileFilters(), startFolder) : std::nullopt;
     setEnabled(true);
     activateWindow();
     if (focused)
         focused->setFocus();
     if (!chosen)
         return;
-    setBaseNameField(qs(cutDataFileSuffix(*chosen)));
+    // The operator reads and types paths with the system's separators (C:\data\line1).
+    setBaseNameField(qs(withSystemSeparators(cutDataFileSuffix(*chosen))));
 }
 
 void CLoaderDlg::editParametersCommand() {

@@ -21,10 +21,13 @@ class QPushButton;
 namespace zar4 {
 
 // Stands in for the system's file-open dialog: gets the filters (the first one selected) and
-// returns the chosen path, or nothing when the operator cancelled.
-using FileOpenDialog = std::function<std::optional<std::string>(const std::vector<FileFilter>&)>;
+// the folder to open in (empty: the dialog's own choice), and returns the chosen path, or
+// nothing when the operator cancelled.
+using FileOpenDialog = std::function<std::optional<std::string>(const std::vector<FileFilter>&,
+                                                                const std::string& startFolder)>;
 // The real one: Qt's file-open dialog without an owner window.
-std::optional<std::string> systemFileOpenDialog(const std::vector<FileFilter>& filters);
+std::optional<std::string> systemFileOpenDialog(const std::vector<FileFilter>& filters,
+                                                const std::string& startFolder = {});
 
 class CLoaderDlg : public ui::KeyRuleDialog {
     Q_OBJECT

@@ -1,8 +1,10 @@
 // The ZAR4 Data Loader: the main window, run modally; the program ends when it closes.
 
+#include "app/full_width_glyphs_window.h"
 #include "app/loader_window.h"
 #include "common/standard_streams.h"
 #include "common/version.h"
+#include "ui/dialog_units.h"
 
 #include <QApplication>
 
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
         }
     }
     QApplication application(argc, argv);
+    zar4::ensureFullWidthGlyphs(zar4::ui::dialogFont(10));
     zar4::CLoaderApp loader;
     return loader.run();
 }

@@ -2,6 +2,7 @@
 
 #include "common/file_access.h"
 #include "common/safe_file.h"
+#include "common/system_path.h"
 #include "ctl/console.h"
 #include "ctl/ctl_manifest.h"
 #include "ctl/png_writer.h"
@@ -92,7 +93,7 @@ bool makePictureFolder(const std::string& folder, Report& report) {
         return false;
     }
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    std::filesystem::create_directories(systemPath(folder), ec);
     if (ec) {
         cannotCreate(report, fileReason(folder, ec.message()));
         return false;

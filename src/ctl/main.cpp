@@ -1,6 +1,7 @@
 // zar4ctl: connect, read, write and return to run from a shell, with the loader's engine.
 
 #include "common/program_paths.h"
+#include "common/program_start.h"
 #include "common/standard_streams.h"
 #include "common/stop_signals.h"
 #include "ctl/console.h"
@@ -19,7 +20,10 @@ int main(int argc, char** argv) {
     // program at once. A file size limit is a failed write like any other.
     zar4::catchStopSignals();
 
-    std::vector<std::string> args(argv + 1, argv + argc);
+    // Names of folders and files in any script (日本語フォルダ\b, é\b) arrive as UTF-8, the
+    // form every file call of the program takes, and are shown as such on the console.
+    std::vector<std::string> args = zar4::programArguments(argc, argv);
+    zar4::showUtf8OnConsole();
     zar4::ctl::CtlEnvironment env{std::cin, std::cout, std::cerr, false, false, {}};
     env.inIsTerminal = zar4::ctl::isTerminal(zar4::ctl::ConsoleStream::In);
     env.errIsTerminal = zar4::ctl::isTerminal(zar4::ctl::ConsoleStream::Err);

@@ -12,27 +12,10 @@ namespace zar4 {
 namespace {
 
 // The system's own words for an error, in lower case first and without the closing full stop,
-// to follow "<device>: ".
+// to follow "<device>: ": as UTF-8, like every other text of the program, whatever the code page
+// of the system (a Japanese Windows words its errors in Japanese).
 std::string systemText(DWORD error) {
-    char* text = nullptr;
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = n > 0 && text != nullptr ? std::string(text, n) : std::string();
-    if (text != nullptr) {
-        ::LocalFree(text);
-    }
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                               reason.back() == ' ' || reason.back() == '.')) {
-        reason.pop_back();
-    }
-    if (reason.empty()) {
-        return "system error " + std::to_string(error);
-    }
-    if (reason[0] >= 'A' && reason[0] <= 'Z') {
-        reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
-    }
-    return reason;
+    return systemErrorText(static_cast<int>(error));
 }
 
 std::string reasonFor(DWORD error) {

@@ -116,6 +116,7 @@ protected:
     ScriptedMessages messages;
     std::vector<std::optional<std::string>> dialogAnswers; // what the file dialog returns
     std::vector<std::vector<FileFilter>> dialogFilters;    // what it was shown
+    std::vector<std::string> dialogFolders;                // where it was to open
     bool windowEnabledDuringDialog = true;
     std::unique_ptr<CLoaderDlg> window;
     PortMap ports; // the window's, from when it opens
@@ -131,8 +132,9 @@ protected:
     void open() {
         window = std::make_unique<CLoaderDlg>(
             messages,
-            [this](const std::vector<FileFilter>& filters) {
+            [this](const std::vector<FileFilter>& filters, const std::string& startFolder) {
                 dialogFilters.push_back(filters);
+                dialogFolders.push_back(startFolder);
                 windowEnabledDuringDialog = window->isEnabled();
                 EXPECT_FALSE(dialogAnswers.empty()) << "file dialog not scripted";
                 if (dialogAnswers.empty())
@@ -389,24 +391,44 @@ TEST_F(LoaderWindowTest, RefTakesTheBaseNameOfTheChosenDataFile) {
     EXPECT_EQ(field()->text().toStdString(), "C:\\zar4\\line2");
 }
 
+// After a restart too: the base name comes back from the settings file.
+TEST_F(LoaderWindowTest, RefOpensItsDialogInTheFolderOfTheBaseNameWhenThatFolderExists) {
+    const std::string backups = folder / "backups";
+    fs::create_directory(backups);
+    writeAll(settingsFile(), "0\n4\n0\n14\n1\n1\n1\n" + backups + "/line1");
+    open();
+    const std::string missing = backups + "/gone/line1";
+    for (const std::string& text : {missing, std::string("line1")}) {
+        dialogAnswers.push_back(std::nullopt);
+        click(refButton());
+        type(field(), QString::fromStdString(text));
+    }
+    dialogAnswers.push_back(std::nullopt);
+    click(refButton());
+    EXPECT_EQ(dialogFolders, (std::vector<std::string>{backups, "", ""}));
+}
+
 TEST_F(LoaderWindowTest, TheFileDialogOffersTheFourFiltersAndReturnsTheChosenFile) {
     const std::string chosen = folder / "line1.pr3.zar4";
     writeAll(chosen, "0\n");
     QStringList offered;
     QString selectedFilter;
+    QString openedIn;
     auto answer = [&](bool accept) {
         QTimer::singleShot(0, [&, accept] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
             offered = dialog->nameFilters();
             selectedFilter = dialog->selectedNameFilter();
+            openedIn = dialog->directory().absolutePath();
             dialog->setDirectory(QString::fromStdString(folder.string()));
             dialog->selectFile(QString::fromStdString(chosen));
             QMetaObject::invokeMethod(dialog, accept ? "accept" : "reject");
         });
     };
     answer(true);
-    EXPECT_EQ(systemFileOpenDialog(dataFileFilters()), chosen);
+    EXPECT_EQ(systemFileOpenDialog(dataFileFilters(), folder.string()), chosen);
+    EXPECT_EQ(openedIn.toStdString(), folder.string());
     ASSERT_EQ(offered.size(), 4);
     // The operator sees the filter's own text; the patterns behind it stay hidden.
     EXPECT_EQ(selectedFilter.toStdString(), "ZAR4 Files ( *.zar4 *.bmp )");

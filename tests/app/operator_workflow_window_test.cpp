@@ -208,7 +208,7 @@ protected:
                      (parameters ? "1" : "0") + "\n" + (patterns ? "1" : "0") + "\n1\n" + base());
         window = std::make_unique<CLoaderDlg>(
             messages,
-            [](const std::vector<FileFilter>&) {
+            [](const std::vector<FileFilter>&, const std::string&) {
                 ADD_FAILURE() << "file dialog not expected";
                 return std::optional<std::string>();
             },

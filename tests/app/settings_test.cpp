@@ -219,5 +219,19 @@ TEST(BaseNameTest, TheLastComponentFollowsEitherSeparator) {
     EXPECT_EQ(lastComponentStart("/data/"), 6u);
 }
 
+TEST(BaseNameTest, TheDialogFolderIsTheBaseNamesFolderWhenItExists) {
+    TempFolder t("zar4-base");
+    std::filesystem::create_directory(t.base("backups"));
+    EXPECT_EQ(existingBaseNameFolder(t.base("backups") + "/line1"), t.base("backups"));
+    EXPECT_EQ(existingBaseNameFolder(t.base("backups") + "/"), t.base("backups"));
+    EXPECT_EQ(existingBaseNameFolder(t.base("gone") + "/line1"), "");
+    EXPECT_EQ(existingBaseNameFolder(t.base("notes")), t.path());
+    std::ofstream(t.base("notes")) << "x";
+    EXPECT_EQ(existingBaseNameFolder(t.base("notes") + "/line1"), ""); // a file, not a folder
+    EXPECT_EQ(existingBaseNameFolder("line1"), "");
+    EXPECT_EQ(existingBaseNameFolder(""), "");
+    EXPECT_EQ(existingBaseNameFolder("/line1"), "/");
+}
+
 } // namespace
 } // namespace zar4::test

@@ -1,6 +1,7 @@
 // The settings file where Windows has its own form of the case: drive letters and backslashes,
 // the operator's folder under %APPDATA%, a settings file another program holds open.
 
+#include "app/base_name.h"
 #include "app/settings.h"
 #include "app/settings_test_files.h"
 #include "support/scoped_env.h"
@@ -20,6 +21,18 @@ TEST(SettingsPathTest, TheProgramsExtensionBecomesIniAfterEitherSeparator) {
     EXPECT_EQ(settingsPathFor("C:\\zar4\\ZAR4LOADER.EXE"), "C:\\zar4\\ZAR4LOADER.ini");
     EXPECT_EQ(settingsPathFor("C:\\v1.2\\zar4loader"), "C:\\v1.2\\zar4loader.ini");
     EXPECT_EQ(settingsPathFor("D:/v1.2/zar4loader"), "D:/v1.2/zar4loader.ini");
+}
+
+// "Ref." puts what the file dialog hands back (C:/Users/...) into the field as Windows writes it,
+// and opens the dialog again in the base name's folder, written either way.
+TEST(BaseNameTest, WindowsPathsTakeBackslashesAndTheirFolderEitherSeparator) {
+    EXPECT_EQ(withSystemSeparators("C:/Users/Public/line1"), "C:\\Users\\Public\\line1");
+    EXPECT_EQ(withSystemSeparators("\\\\server/share\\line1"), "\\\\server\\share\\line1");
+    TempFolder t("zar4-base");
+    const std::string native = withSystemSeparators(t.path());
+    EXPECT_EQ(existingBaseNameFolder(native + "\\line1"), native);
+    EXPECT_EQ(existingBaseNameFolder(native + "\\gone\\line1"), "");
+    EXPECT_EQ(existingBaseNameFolder("C:\\line1"), "C:\\");
 }
 
 // An installed program's first EXIT makes %APPDATA%\zar4loader for its settings.

@@ -2,6 +2,7 @@
 // window draws it with, and each fits its control, also the texts a window shows only later
 // (the progress window's status texts, the pattern editor's hints).
 
+#include "app/full_width_glyphs_window.h"
 #include "app/loader_window.h"
 #include "params/parameter_editor_window.h"
 #include "params/parameter_set.h"
@@ -12,6 +13,7 @@
 #include "support/temp_folder.h"
 #include "transfer/progress_window.h"
 #include "transfer/transfer_texts.h"
+#include "ui/dialog_units.h"
 
 #include <QLabel>
 #include <QRadioButton>
@@ -31,6 +33,10 @@ namespace fs = std::filesystem;
 class WindowTexts : public ::testing::Test {
 protected:
     void SetUp() override {
+        // As the program does at start. Where no installed font has the full-width characters
+        // (the Windows build's offscreen tests, whose font folder holds Liberation Sans alone)
+        // the program's own glyphs draw them.
+        ASSERT_TRUE(ensureFullWidthGlyphs(ui::dialogFont(10)));
         base = (folder / "line1").string();
         PatternImage image{};
         ASSERT_TRUE(savePattern(patternFileName(base, 0), image));
