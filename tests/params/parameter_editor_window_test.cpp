@@ -1,6 +1,7 @@
 #include "params/parameter_editor_window.h"
 #include "params/params_test_files.h"
 #include "support/scripted_messages.h"
+#include "support/system_fixtures.h"
 #include "ui/dialog_units.h"
 #include "ui/qt_message_service.h"
 
@@ -630,7 +631,8 @@ TEST_F(ParameterEditor, RefusesAnEmptyOrTooLongNameAndAFailedSaveKeepsItOpen) {
     const std::string nowhere = folder.path() + "/no/such/line1";
     typeInto(name, QString::fromStdString(nowhere));
     messages.expectNotice(std::string(kWriteFailedText) + "\n" +
-                          parameterFileName(nowhere, kCommonItem) + ": no such file or directory");
+                          parameterFileName(nowhere, kCommonItem) + ": " +
+                          test::missingFileText(true));
     click(button(1157));
     EXPECT_TRUE(editor->isVisible());
 

@@ -2,6 +2,7 @@
 // button clicks and keys, scripted message boxes, and pattern files in a temporary folder.
 
 #include "patterns/pattern_editor_fixture.h"
+#include "support/system_fixtures.h"
 
 #include <random>
 
@@ -65,7 +66,7 @@ TEST_F(PatternEditorWindow, OpensLaidOutWithThePenChosenAndFailsClosedOnAnUnread
 
     // A bank announced present whose file has gone: the window tells and does not open.
     std::remove(file(2).c_str());
-    messages.expectError("Patterns file is invalid.\n" + file(2) + ": no such file or directory");
+    messages.expectError("Patterns file is invalid.\n" + file(2) + ": " + test::missingFileText());
     Editor gone(base, 0x7FFF & ~(1 << 2), penSize, messages);
     EXPECT_FALSE(gone.opened());
 }
@@ -359,7 +360,8 @@ TEST_F(PatternEditorWindow, BankSwitchAsksAboutTheBankBeingLeftAndKeepsItWhenThe
     release(*e, 52, 50);
     const Image edited5 = e->image();
     messages.expectQuestion(Editor::saveQuestion(5), false);
-    messages.expectError("Patterns file is not found.\n" + file(9) + ": no such file or directory");
+    messages.expectError("Patterns file is not found.\n" + file(9) + ": " +
+                         test::missingFileText());
     choose(*e, Editor::IdBankList, 9);
     EXPECT_EQ(e->currentBank(), 5);
     EXPECT_EQ(control<QComboBox>(*e, Editor::IdBankList)->currentIndex(), 5);
@@ -381,7 +383,8 @@ TEST_F(PatternEditorWindow, BankSwitchAsksAboutTheBankBeingLeftAndKeepsItWhenThe
     // shown and counts as saved.
     clickButton(*e, Editor::IdMaskAll);
     messages.expectQuestion(Editor::saveQuestion(6), true);
-    messages.expectError("Patterns file is not found.\n" + file(9) + ": no such file or directory");
+    messages.expectError("Patterns file is not found.\n" + file(9) + ": " +
+                         test::missingFileText());
     choose(*e, Editor::IdBankList, 9);
     EXPECT_EQ(e->currentBank(), 6);
     EXPECT_EQ(control<QComboBox>(*e, Editor::IdBankList)->currentIndex(), 6);
@@ -415,7 +418,8 @@ TEST_F(PatternEditorWindow, SaveWritesAFreshHeaderAndAFailedSaveKeepsTheEdits) {
     clickButton(*e, Editor::IdMaskAll);
     ASSERT_TRUE(QDir(dir.path()).removeRecursively());
     messages.expectQuestion(Editor::saveQuestion(3), true);
-    messages.expectError("Patterns file is not found.\n" + file(3) + ": no such file or directory");
+    messages.expectError("Patterns file is not found.\n" + file(3) + ": " +
+                         test::missingFileText(true));
     choose(*e, Editor::IdBankList, 4);
     EXPECT_EQ(e->currentBank(), 3);
     EXPECT_EQ(control<QComboBox>(*e, Editor::IdBankList)->currentIndex(), 3);
@@ -423,7 +427,8 @@ TEST_F(PatternEditorWindow, SaveWritesAFreshHeaderAndAFailedSaveKeepsTheEdits) {
     EXPECT_TRUE(e->tools().modified());
 
     messages.expectQuestion(Editor::saveQuestion(3), true);
-    messages.expectError("Patterns file is not found.\n" + file(3) + ": no such file or directory");
+    messages.expectError("Patterns file is not found.\n" + file(3) + ": " +
+                         test::missingFileText(true));
     clickButton(*e, Editor::IdExit);
     EXPECT_TRUE(e->isVisible());
     messages.expectQuestion(Editor::saveQuestion(3), false);

@@ -12,6 +12,10 @@ namespace zar4::test {
 // nullptr removes it.
 void setEnvironment(const std::string& name, const char* value);
 
+// The system's words for a file that is not there: the file alone, or (`folderMissing`) the
+// folder it would be in as well, where the system tells the two apart.
+std::string missingFileText(bool folderMissing = false);
+
 // A process other than this one, known to the system for the life of the object: one that
 // has already ended, or one that keeps running until the object goes.
 class OtherProcess {

@@ -1,11 +1,18 @@
+#include "common/file_access.h"
 #include "support/system_fixtures.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace zar4::test {
+
+std::string missingFileText(bool folderMissing) {
+    (void)folderMissing;
+    return systemErrorText(ENOENT);
+}
 
 void setEnvironment(const std::string& name, const char* value) {
     if (value)

@@ -6,6 +6,10 @@
 
 namespace zar4::test {
 
+std::string missingFileText(bool folderMissing) {
+    return systemErrorText(folderMissing ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND);
+}
+
 void setEnvironment(const std::string& name, const char* value) {
     // The C runtime keeps a copy of its own: both are set, the system's last, as the runtime
     // passes its copy on in the ANSI code page.
