@@ -25,7 +25,7 @@ constexpr unsigned kEvery = kSensor | bit(CtlCommand::Diff) | bit(CtlCommand::Sh
 // One command of zar4ctl. `built` is false for a command whose work is not in this program
 // yet: it is parsed so that its options are checked, refused before it runs, and left out of
 // the help and the completion.
-struct CommandSpec {
+struct CommandRow {
     CtlCommand command;
     const char* name;
     const char* summary;     // its line in the list of commands
@@ -36,7 +36,7 @@ struct CommandSpec {
     bool built;
 };
 
-const CommandSpec kCommands[] = {
+const CommandRow kCommands[] = {
     {CtlCommand::Connect, "connect", "stop the sensor (PC communication mode)", "", 0,
      "Stops the sensor and puts it into PC communication mode, then closes the port.",
      "zar4ctl connect --port COM3\n"
@@ -103,7 +103,7 @@ const CommandSpec kCommands[] = {
 // the value is refused.
 using Apply = bool (*)(CtlOptions&, const std::string& value, std::string& why);
 
-struct OptionSpec {
+struct OptionRow {
     const char* name;     // "--banks"
     const char* value;    // what it takes ("FIRST-LAST"), or nullptr for a flag
     unsigned commands;    // the commands that take it
@@ -112,7 +112,7 @@ struct OptionSpec {
     bool once;            // refused when given twice
     Apply apply;
     const char* variable = nullptr; // the environment variable that gives its default
-    bool built = true;              // see CommandSpec
+    bool built = true;              // see CommandRow
 };
 
 bool parseBank(const std::string& text, int& bank) {
@@ -149,7 +149,7 @@ bool applyBaud(CtlOptions& o, const std::string& value, std::string& why) {
     return o.baudIndex >= 0;
 }
 
-const OptionSpec kOptions[] = {
+const OptionRow kOptions[] = {
     {"--port", "PORT", kSensor,
      "COM1 to COM256 (see zar4loader.ports beside the program) or a device path", nullptr, false,
      [](CtlOptions& o, const std::string& v, std::string& why) {
@@ -268,21 +268,21 @@ const OptionSpec kOptions[] = {
      [](CtlOptions& o, const std::string&, std::string&) { return o.help = true; }},
 };
 
-const CommandSpec* commandSpec(CtlCommand command) {
+const CommandRow* commandRow(CtlCommand command) {
     for (const auto& c : kCommands)
         if (c.command == command)
             return &c;
     return nullptr;
 }
 
-const OptionSpec* optionNamed(const std::string& name) {
+const OptionRow* optionNamed(const std::string& name) {
     for (const auto& o : kOptions)
         if (name == o.name)
             return &o;
     return nullptr;
 }
 
-bool takes(CtlCommand command, const OptionSpec& option) {
+bool takes(CtlCommand command, const OptionRow& option) {
     return (option.commands & bit(command)) != 0;
 }
 
@@ -323,11 +323,11 @@ std::string wrapped(const std::string& text, std::size_t first, std::size_t inde
     return out + "\n";
 }
 
-std::string optionWords(const OptionSpec& option) {
+std::string optionWords(const OptionRow& option) {
     return option.value ? std::string(option.name) + " " + option.value : option.name;
 }
 
-std::string synopsis(const CommandSpec& command) {
+std::string synopsis(const CommandRow& command) {
     std::vector<std::string> words;
     std::set<std::string> shown;
     for (const auto& option : kOptions) {
@@ -361,7 +361,7 @@ std::string synopsis(const CommandSpec& command) {
     return out + "\n";
 }
 
-std::string defaultFrom(const OptionSpec& option, const CtlDefaults& defaults) {
+std::string defaultFrom(const OptionRow& option, const CtlDefaults& defaults) {
     const std::string name = option.variable;
     const std::string& value = name == "ZAR4_PORT" ? defaults.port : defaults.baud;
     return "; without it, $" + name + (value.empty() ? " (not set)" : " (now " + value + ")");
@@ -373,7 +373,7 @@ const char* const kStatusText =
     "3 stopped by the operator (Ctrl-C acts as CANCEL), 4 verify, write --verify or\n"
     "diff found a difference, or check found a backup not as read.\n";
 
-std::string commandHelp(const CommandSpec& command, const CtlDefaults& defaults) {
+std::string commandHelp(const CommandRow& command, const CtlDefaults& defaults) {
     std::string text = synopsis(command) + wrapped(command.description, 0, 0) + "\n";
     std::size_t column = 0;
     for (const auto& option : kOptions)
@@ -401,8 +401,8 @@ std::string commandHelp(const CommandSpec& command, const CtlDefaults& defaults)
 } // namespace
 
 const char* commandName(CtlCommand command) {
-    const CommandSpec* spec = commandSpec(command);
-    return spec ? spec->name : "";
+    const CommandRow* row = commandRow(command);
+    return row ? row->name : "";
 }
 
 CtlCommand commandNamed(const std::string& word) {
@@ -454,7 +454,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const CtlDefa
     if (o.command == CtlCommand::None)
         return refuse("unknown command '" + first + "'");
 
-    std::set<const OptionSpec*> seen;
+    std::set<const OptionRow*> seen;
     bool optionsEnded = false;
     std::vector<std::string> positional;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -477,7 +477,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const CtlDefa
         }
         if (arg == "-h")
             arg = "--help";
-        const OptionSpec* option = optionNamed(arg);
+        const OptionRow* option = optionNamed(arg);
         if (!option || !takes(o.command, *option))
             return refuse(std::string("'") + commandName(o.command) + "' does not take " + arg);
         if (option->value && !hasValue) {
@@ -504,7 +504,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const CtlDefa
         result.ok = true;
         return result;
     }
-    const CommandSpec& command = *commandSpec(o.command);
+    const CommandRow& command = *commandRow(o.command);
     if (command.bases == 0 && !positional.empty())
         return refuse(std::string("'") + command.name + "' takes no '" + positional[0] + "'");
     if (command.bases == 2 && positional.size() != 2)
@@ -540,7 +540,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, const CtlDefa
 }
 
 std::string notYetBuilt(const CtlOptions& options) {
-    const CommandSpec* command = commandSpec(options.command);
+    const CommandRow* command = commandRow(options.command);
     if (command && !command->built)
         return std::string("'") + command->name + "' is not available in this zar4ctl";
     if (options.resume && !optionNamed("--resume")->built)
@@ -549,9 +549,9 @@ std::string notYetBuilt(const CtlOptions& options) {
 }
 
 std::string usageText(CtlCommand command, const CtlDefaults& defaults) {
-    const CommandSpec* spec = commandSpec(command);
-    if (spec)
-        return commandHelp(*spec, defaults);
+    const CommandRow* row = commandRow(command);
+    if (row)
+        return commandHelp(*row, defaults);
     std::string text = "Usage: zar4ctl COMMAND [options]\n"
                        "       zar4ctl help [COMMAND | json]\n"
                        "       zar4ctl --version\n\n"
