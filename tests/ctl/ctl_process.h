@@ -17,6 +17,17 @@
 
 namespace zar4::test {
 
+// In a forked child: becomes `program` with `args`; ends the child when it cannot.
+[[noreturn]] inline void execProgram(const std::string& program,
+                                     const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+}
+
 struct CtlResult {
     int status = -1; // exit status, or 128 + signal
     std::string out;
@@ -36,12 +47,7 @@ public:
             ::dup2(in[0], 0);
             ::dup2(out[1], 1);
             ::dup2(err[1], 2);
-            std::vector<char*> argv{const_cast<char*>(program.c_str())};
-            for (const auto& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(program.c_str(), argv.data());
-            ::_exit(127);
+            execProgram(program, args);
         }
         ::close(in[0]);
         ::close(out[1]);

@@ -23,12 +23,7 @@ int runWithClosedStreams(const std::vector<std::string>& args, const std::set<in
         }
         if (null > 2)
             ::close(null);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
+        execProgram(program, args);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
